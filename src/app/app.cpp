@@ -1,0 +1,72 @@
+#include <SDL.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "app/options.h"
+#include "capture/capture.h"
+#include "driver/notice.h"
+#include "driver/show.h"
+#include "platform/openmpt_audio.h"
+#include "platform/sdl_display.h"
+
+namespace vorlith {
+
+namespace {
+
+int playInWindow(const Options& options) {
+  if (!options.noDialogs) setNoticeHandler(sdlNotice, nullptr);
+  Counter counter = Counter::real();
+  SdlDisplay window(options.window);
+  OpenmptAudio audio(true, options.startMs / 1000.0);
+  ShowSetup setup;
+  setup.counter = &counter;
+  setup.display = window.display();
+  setup.audio = options.mute ? silentAudioLibrary() : audio.library();
+  setup.startMs = options.startMs;
+  const int status = runShow(setup);
+  setNoticeHandler(nullptr, nullptr);
+  SDL_Quit();
+  return status;
+}
+
+}  // namespace
+
+int appMain(int argc, const char* const* argv) {
+  Options options;
+  std::string error;
+  if (!parseOptions(argc, argv, options, error)) {
+    std::fprintf(stderr, "vorlith: %s\nTry 'vorlith --help'.\n", error.c_str());
+    return 2;
+  }
+  if (options.mode == Options::Mode::help) {
+    std::fputs(usageText(), stdout);
+    return 0;
+  }
+  if (options.mode == Options::Mode::version) {
+    std::printf("vorlith %s\n", VORLITH_VERSION);
+    return 0;
+  }
+  // The capture's output is named relative to where the program was started.
+  if (!options.capture.empty()) options.capture = std::filesystem::absolute(options.capture).string();
+  if (!options.assets.empty()) {
+    std::error_code failure;
+    std::filesystem::current_path(options.assets, failure);
+    if (failure) {
+      std::fprintf(stderr, "vorlith: can't use the asset directory %s: %s\n", options.assets.c_str(),
+                   failure.message().c_str());
+      return 2;
+    }
+  }
+  if (options.mode == Options::Mode::capture) {
+    CaptureOptions capture;
+    capture.directory = options.capture;
+    capture.fps = options.fps;
+    capture.frames = options.frames;
+    capture.startMs = options.startMs;
+    return runCapture(capture);
+  }
+  return playInWindow(options);
+}
+
+}  // namespace vorlith

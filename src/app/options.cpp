@@ -1,0 +1,144 @@
+#include "app/options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <string_view>
+
+#include "driver/schedule.h"
+
+namespace vorlith {
+
+namespace {
+
+bool parseUnsigned(const std::string& text, uint64_t low, uint64_t high, uint64_t& value) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 18) return false;
+  value = std::strtoull(text.c_str(), nullptr, 10);
+  return value >= low && value <= high;
+}
+
+bool parseSeconds(const std::string& text, uint32_t& ms) {
+  if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return false;
+  char* end = nullptr;
+  errno = 0;
+  const double seconds = std::strtod(text.c_str(), &end);
+  if (errno != 0 || *end != '\0' || !std::isfinite(seconds) || seconds < 0 || seconds * 1000 > showLengthMs)
+    return false;
+  ms = static_cast<uint32_t>(std::lround(seconds * 1000));
+  return true;
+}
+
+bool parseFrameList(const std::string& text, std::set<uint64_t>& frames) {
+  size_t begin = 0;
+  while (begin <= text.size()) {
+    const size_t comma = text.find(',', begin);
+    const std::string item = text.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
+    uint64_t frame = 0;
+    if (!parseUnsigned(item, 0, 100000000, frame)) return false;
+    frames.insert(frame);
+    if (comma == std::string::npos) break;
+    begin = comma + 1;
+  }
+  return !frames.empty();
+}
+
+}  // namespace
+
+const char* usageText() {
+  return "Usage: vorlith [options]\n"
+         "Plays the show in a window; Escape or closing the window ends it.\n"
+         "\n"
+         "  --assets DIR      read gfx/ and music/ from DIR (default: the current directory)\n"
+         "  --start SECONDS   begin this far into the show (0 to 182.956); the music follows\n"
+         "  --scale N         window at N times the 320x200 frame (1 to 16)\n"
+         "  --fullscreen      desktop fullscreen, letterboxed\n"
+         "  --aspect          show the frame at 4:3, as a CRT did\n"
+         "  --mute            play without sound (no audio device is opened)\n"
+         "  --no-dialogs      report missing files on stderr instead of in message boxes\n"
+         "  --capture DIR     render off-screen on a virtual clock and write every frame\n"
+         "                    to DIR as frame_NNNNNN.png\n"
+         "  --fps N           frames per second of a capture (1 to 1000, default 30)\n"
+         "  --frames LIST     write only these frames of a capture, e.g. 0,5,300\n"
+         "  --version         print the version\n"
+         "  --help            print this text\n";
+}
+
+bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
+  bool fpsGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view name = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) {
+        error = std::string(name) + " needs a value";
+        return false;
+      }
+      out = argv[++i];
+      return true;
+    };
+    std::string text;
+    uint64_t number = 0;
+    if (name == "--help" || name == "-h") {
+      options.mode = Options::Mode::help;
+    } else if (name == "--version") {
+      options.mode = Options::Mode::version;
+    } else if (name == "--fullscreen") {
+      options.window.fullscreen = true;
+    } else if (name == "--aspect") {
+      options.window.aspect = true;
+    } else if (name == "--mute") {
+      options.mute = true;
+    } else if (name == "--no-dialogs") {
+      options.noDialogs = true;
+    } else if (name == "--assets") {
+      if (!value(options.assets)) return false;
+      if (options.assets.empty()) {
+        error = "--assets needs a directory";
+        return false;
+      }
+    } else if (name == "--start") {
+      if (!value(text)) return false;
+      if (!parseSeconds(text, options.startMs)) {
+        error = "--start takes seconds from 0 to 182.956, not '" + text + "'";
+        return false;
+      }
+    } else if (name == "--scale") {
+      if (!value(text)) return false;
+      if (!parseUnsigned(text, 1, 16, number)) {
+        error = "--scale takes a whole number from 1 to 16, not '" + text + "'";
+        return false;
+      }
+      options.window.scale = static_cast<int>(number);
+    } else if (name == "--capture") {
+      if (!value(options.capture)) return false;
+      if (options.capture.empty()) {
+        error = "--capture needs an output";
+        return false;
+      }
+      if (options.mode == Options::Mode::show) options.mode = Options::Mode::capture;
+    } else if (name == "--fps") {
+      if (!value(text)) return false;
+      if (!parseUnsigned(text, 1, 1000, number)) {
+        error = "--fps takes a whole number from 1 to 1000, not '" + text + "'";
+        return false;
+      }
+      options.fps = static_cast<uint32_t>(number);
+      fpsGiven = true;
+    } else if (name == "--frames") {
+      if (!value(text)) return false;
+      if (!parseFrameList(text, options.frames)) {
+        error = "--frames takes frame numbers separated by commas, not '" + text + "'";
+        return false;
+      }
+    } else {
+      error = "unknown option '" + std::string(name) + "'";
+      return false;
+    }
+  }
+  if (options.mode == Options::Mode::show && (fpsGiven || !options.frames.empty())) {
+    error = "--fps and --frames go with --capture";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace vorlith

@@ -1,0 +1,33 @@
+#pragma once
+#include <cstdint>
+#include <set>
+#include <string>
+
+#include "platform/sdl_display.h"
+
+namespace vorlith {
+
+struct Options {
+  enum class Mode { show, capture, help, version };
+  Mode mode = Mode::show;
+  std::string assets;          // change to this directory first
+  uint32_t startMs = 0;        // begin this far into the show
+  std::string capture;         // capture output
+  uint32_t fps = 30;           // capture frame rate
+  std::set<uint64_t> frames;   // capture only these frames
+  WindowOptions window;
+  bool mute = false;
+  bool noDialogs = false;      // notices on stderr instead of message boxes
+};
+
+// Parses the command line. On a bad option or value, returns false with a
+// message naming it in error.
+bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error);
+
+// The text of --help.
+const char* usageText();
+
+// The whole program: options, then the show in a window or a capture.
+int appMain(int argc, const char* const* argv);
+
+}  // namespace vorlith

@@ -1,0 +1,55 @@
+#include "capture/png_writer.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace vorlith {
+
+bool writePng(const std::string& path, const uint32_t* pixels, int width, int height) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  std::vector<png_byte> row(static_cast<size_t>(width) * 3);
+  bool ok = png && info;
+  if (ok && setjmp(png_jmpbuf(png))) ok = false;
+  if (ok) {
+    png_init_io(png, file);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y) {
+      const uint32_t* line = pixels + static_cast<size_t>(y) * width;
+      for (int x = 0; x < width; ++x) {
+        row[3 * x + 0] = static_cast<png_byte>(line[x] >> 16);
+        row[3 * x + 1] = static_cast<png_byte>(line[x] >> 8);
+        row[3 * x + 2] = static_cast<png_byte>(line[x]);
+      }
+      png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+  }
+  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+  return (std::fclose(file) == 0) && ok;
+}
+
+bool readPng(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_BGRA;
+  std::vector<uint32_t> buffer(static_cast<size_t>(image.width) * image.height);
+  if (!png_image_finish_read(&image, nullptr, buffer.data(), 0, nullptr)) {
+    png_image_free(&image);
+    return false;
+  }
+  for (uint32_t& p : buffer) p &= 0x00FFFFFF;
+  pixels = std::move(buffer);
+  width = static_cast<int>(image.width);
+  height = static_cast<int>(image.height);
+  return true;
+}
+
+}  // namespace vorlith

@@ -1,0 +1,41 @@
+#include "driver/frame_timer.h"
+
+#include <chrono>
+#include <cstdlib>
+
+namespace vorlith {
+
+uint64_t Counter::read() const {
+  if (virtual_) return value_;
+  using namespace std::chrono;
+  return static_cast<uint64_t>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+int32_t mulDiv(int32_t a, int32_t b, int32_t c) {
+  if (c == 0) return -1;
+  const int64_t product = static_cast<int64_t>(a) * b;
+  int64_t quotient = product / c;
+  const int64_t remainder = product % c;
+  // Round half away from zero: the remainder is at least half the divisor.
+  if (2 * std::llabs(remainder) >= std::llabs(static_cast<int64_t>(c)))
+    quotient += ((product < 0) != (c < 0)) ? -1 : 1;
+  if (quotient > INT32_MAX || quotient < INT32_MIN) return -1;
+  return static_cast<int32_t>(quotient);
+}
+
+FrameTimer::FrameTimer(const Counter* counter) : counter_(counter), frequency_(counter->frequency()) {}
+
+void FrameTimer::start() { start_ = counter_->read(); }
+
+int32_t FrameTimer::milliseconds() {
+  now_ = counter_->read();
+  const uint32_t ticks = static_cast<uint32_t>(now_) - static_cast<uint32_t>(start_);
+  now_ = (now_ & 0xFFFFFFFF00000000ull) | ticks;
+  return mulDiv(static_cast<int32_t>(ticks), 1000, static_cast<int32_t>(static_cast<uint32_t>(frequency_)));
+}
+
+uint32_t FrameTimer::elapsedMs() { return static_cast<uint32_t>(milliseconds()); }
+
+int32_t FrameTimer::scaled(int32_t n, int32_t d) { return mulDiv(n, milliseconds(), d); }
+
+}  // namespace vorlith

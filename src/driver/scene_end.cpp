@@ -1,0 +1,8 @@
+#include "driver/scenes.h"
+#include "driver/show.h"
+
+namespace vorlith {
+
+void sceneEndFrame(Show& show) { show.clearAfterPresent = true; }
+
+}  // namespace vorlith

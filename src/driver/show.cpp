@@ -1,0 +1,174 @@
+#include "driver/show.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "driver/scenes.h"
+#include "driver/schedule.h"
+#include "image/raster.h"
+#include "music/music.h"
+
+namespace vorlith {
+
+namespace {
+
+void releaseFrameImage(Show& show) {
+  imageReleaseHeader(show.frameImage);
+  show.frameImage = nullptr;
+}
+
+// The scene timer starts at the top of the frame after a scene change. When
+// the run began part-way through a scene, the first start is moved back by
+// the time between the scene's window and the start.
+void startSceneTimer(Show& show) {
+  show.sceneTimer.start();
+  show.timedScene = show.currentScene;
+  if (!show.startPending) return;
+  const int scene = show.currentScene;
+  if (scene < 1 || scene > sceneCount) return;
+  const Scene& window = scenes[scene - 1];
+  if (show.startMs < window.start || show.startMs >= window.end) return;  // not there yet
+  show.startPending = false;
+  show.sceneTimer.backdate(static_cast<uint64_t>(show.startMs - window.start) * show.counter->frequency() / 1000);
+}
+
+}  // namespace
+
+bool showStartup(Show& show, const ShowSetup& setup) {
+  show.display = setup.display;
+  show.startMs = setup.startMs;
+  show.startPending = setup.startMs > 0;
+
+  show.layerA = imageCreate(frameWidth, frameHeight, 32);
+  show.layerB = imageCreate(frameWidth, frameHeight, 32);
+  show.layerC = imageCreate(frameWidth, frameHeight, 32);
+
+  show.endPicture = imageLoad("gfx/the_end.tga");
+  show.codeCredit = imageLoad("gfx/code_qev.tga");
+  show.musicCredit = imageLoad("gfx/music_tolvane.tga");
+  show.gfxCredit = imageLoad("gfx/gfx_qev.tga");
+  show.logoPicture = imageLoad("gfx/vorlith.tga");
+  show.titlePicture = imageLoad("gfx/thebrimtale.tga");
+
+  musicUseLibrary(setup.audio);
+  musicOpen("music/brimtale.it");
+
+  show.sizeTemplate = imageCreate(frameWidth, frameHeight, 32);
+  if (!show.layerA || !show.layerB || !show.layerC || !show.sizeTemplate) {
+    std::fprintf(stderr, "vorlith: out of memory for the frame layers\n");
+    return false;
+  }
+
+  show.tunnel.init(300.0f);
+  show.titleLights.init(3, *show.sizeTemplate);
+  show.tunnelLights.init(3, *show.sizeTemplate);
+  show.blobs.init(200);
+  show.cube.init(60);
+  show.ribbons.init();
+
+  show.tunnelZ = show.tunnelAngle1 = show.tunnelAngle2 = show.tunnelAngle3 = 0;
+  show.tunnel.loadTexture();
+  show.tunnel.setLightFollowsCamera(1);
+
+  // No blob is visible until the ribbon scene brings them in.
+  layoutBlobSpiral(show.blobs, 200);
+  for (int i = 0; i < 200; ++i) {
+    show.blobs.setParticleColour(i, 0x7F7F7F);
+    show.blobs.particles[i].visible = 0;
+  }
+
+  show.titleLights.setLightColour(0, 0x0000FF);
+  show.titleLights.setLightColour(1, 0x00FF00);
+  show.titleLights.setLightColour(2, 0xFF0000);
+  for (int i = 0; i < show.tunnelLights.lightCount; ++i) show.tunnelLights.setLightColour(i, 0x7F3CFF);
+  show.lightLevel = 0;
+
+  show.cube.colour = 0xFF00FF;
+  show.cube.intensity = 10;
+  show.cube.nearScale = 0.1f;
+  show.cube.farScale = 1.5f;
+  show.cube.drawCount = 0;
+
+  show.ribbons.loadTexture();
+
+  show.timedScene = 0;
+  show.quit = false;
+  show.clearAfterPresent = false;
+
+  show.displayOpen = show.display.open(show.display.context, "Vorlith", frameWidth, frameHeight);
+  if (!show.displayOpen) return false;
+  std::memset(show.surface, 0, sizeof show.surface);
+
+  // The music and the show clock start together, just before the first frame.
+  show.showTimer.start();
+  show.showTimer.backdate(static_cast<uint64_t>(show.startMs) * show.counter->frequency() / 1000);
+  musicPlay();
+
+  show.sceneStarting = true;
+  show.currentScene = 1;
+  show.frameIndex = 0;
+  return true;
+}
+
+void showFrame(Show& show) {
+  show.frameImage = imageWrap(frameWidth, frameHeight, 32, reinterpret_cast<uint8_t*>(show.surface));
+  if (!show.frameImage) {
+    std::fprintf(stderr, "vorlith: out of memory for a frame\n");
+    show.quit = true;
+    return;
+  }
+
+  const uint32_t t = show.showTimer.elapsedMs();
+  if (show.timedScene != show.currentScene) startSceneTimer(show);
+  sceneDispatch(show, t);
+
+  show.display.present(show.display.context, show.surface);
+  if (show.clearAfterPresent) std::memset(show.surface, 0, sizeof show.surface);
+
+  // Every queued key is consumed; only Escape has an effect.
+  while (show.display.keyWaiting(show.display.context))
+    if (show.display.readKey(show.display.context) == keyEscape) show.quit = true;
+
+  releaseFrameImage(show);
+  ++show.frameIndex;
+}
+
+void showShutdown(Show& show) {
+  for (Image** image : {&show.codeCredit, &show.gfxCredit, &show.musicCredit, &show.logoPicture,
+                        &show.titlePicture, &show.endPicture, &show.layerA, &show.layerB, &show.layerC,
+                        &show.sizeTemplate}) {
+    imageFree(*image);
+    *image = nullptr;
+  }
+  musicClose();
+  if (show.displayOpen) show.display.close(show.display.context);
+  show.displayOpen = false;
+  show.ribbons.destroy();
+  show.cube.destroy();
+  show.blobs.destroy();
+  show.tunnelLights.destroy();
+  show.titleLights.destroy();
+  show.tunnel.destroy();
+}
+
+int runShow(const ShowSetup& setup) {
+  std::unique_ptr<Show> show(new (std::nothrow) Show(setup.counter));
+  if (!show) {
+    std::fprintf(stderr, "vorlith: out of memory\n");
+    return 1;
+  }
+  const bool started = showStartup(*show, setup);
+  if (started) {
+    Counter* counter = setup.counter;
+    while (!show->quit) {
+      if (counter->isVirtual()) counter->setFrame(show->frameIndex, setup.virtualFps);
+      showFrame(*show);
+    }
+  }
+  showShutdown(*show);
+  return started ? 0 : 1;
+}
+
+}  // namespace vorlith

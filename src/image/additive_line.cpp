@@ -1,0 +1,7 @@
+#include "image/additive_line.h"
+
+namespace vorlith {
+
+void drawAdditiveLine(Image&, int, int, int, int, uint32_t, int) {}
+
+}  // namespace vorlith

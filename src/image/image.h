@@ -1,0 +1,59 @@
+#pragma once
+#include <cstdint>
+
+namespace vorlith {
+
+// A rectangle of pixels: rows follow one another without gaps, top row first.
+// Every image the show draws with is 32 bits per pixel, one little-endian word
+// 0x00RRGGBB per pixel (a loaded picture keeps its file's alpha in the top byte).
+struct Image {
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t bitsPerPixel = 0;
+  int32_t bytesPerLine = 0;
+  uint8_t* pixels = nullptr;
+};
+
+// The frame every scene draws: 320x200 at 32 bits.
+inline constexpr int frameWidth = 320;
+inline constexpr int frameHeight = 200;
+inline constexpr int framePixels = frameWidth * frameHeight;
+inline constexpr int frameBytes = framePixels * 4;
+
+// Caption of every notice the picture loader gives.
+inline constexpr const char* imageLoadCaption = "DUMP imageLoad()";
+
+// The largest picture imageLoad accepts: each side at most this many pixels.
+// A header may claim up to 65535x65535 (16 GiB); nothing the show reads is
+// anywhere near that, so such files are refused instead of exhausting memory.
+inline constexpr int imageLoadMaxSide = 4096;
+
+// width x ((bitsPerPixel + 1) / 8), the division truncating.
+int32_t imageBytesPerLine(int32_t width, int32_t bitsPerPixel);
+
+// A new image whose width x height pixels are all zero; null if memory is short.
+Image* imageCreate(int32_t width, int32_t height, int32_t bitsPerPixel);
+
+// A new header around pixels that belong to somebody else; nothing is copied.
+Image* imageWrap(int32_t width, int32_t height, int32_t bitsPerPixel, uint8_t* pixels);
+
+// Reads an uncompressed 32-bit true-colour TGA picture. On failure a notice
+// under imageLoadCaption has been given and the result is null.
+Image* imageLoad(const char* path);
+
+// Releases an image made by imageCreate or imageLoad (null is ignored).
+void imageFree(Image* image);
+
+// Releases the record of an image made by imageWrap, not its pixels.
+void imageReleaseHeader(Image* image);
+
+// The pixels as 32-bit words.
+inline uint32_t* imageWords(const Image& image) { return reinterpret_cast<uint32_t*>(image.pixels); }
+
+// True for an image that is exactly a 32-bit picture of the given size.
+inline bool imageIs(const Image* image, int32_t width, int32_t height) {
+  return image && image->pixels && image->width == width && image->height == height &&
+         image->bitsPerPixel == 32 && image->bytesPerLine == width * 4;
+}
+
+}  // namespace vorlith

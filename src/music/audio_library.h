@@ -1,0 +1,40 @@
+#pragma once
+#include <cstdint>
+
+namespace vorlith {
+
+// What the music player asks of the audio library: a version check, opening
+// the output, loading a module from a file, starting output, playing the
+// module from its start, the code of the last failure, and freeing it all.
+// The window program fills it with SDL2 output and libopenmpt decoding; tests
+// and captures fill it with stand-ins of their own.
+struct AudioLibrary {
+  void* context = nullptr;
+  uint32_t (*getVersion)(void* context) = nullptr;
+  // device -1 = default output; returns false on failure
+  bool (*init)(void* context, int device, uint32_t frequency, uint32_t flags) = nullptr;
+  // returns a non-zero handle, or 0 on failure
+  uint32_t (*musicLoad)(void* context, const char* path) = nullptr;
+  bool (*start)(void* context) = nullptr;
+  // plays the module from position, resetting it when reset is true
+  bool (*musicPlayEx)(void* context, uint32_t handle, uint32_t position, int flags, bool reset) = nullptr;
+  int (*errorGetCode)(void* context) = nullptr;
+  void (*free)(void* context) = nullptr;
+};
+
+// The version the player expects from its audio library.
+inline constexpr uint32_t audioLibraryVersion = 0x80000;
+
+// Error codes the stand-ins report (the numbering of the library they replace).
+enum AudioError : int {
+  audioOk = 0,
+  audioErrorFileOpen = 2,
+  audioErrorInit = 8,
+  audioErrorStart = 9,
+  audioErrorAlready = 14,
+  audioErrorHandle = 5,
+  audioErrorDevice = 23,
+  audioErrorFileFormat = 41,
+};
+
+}  // namespace vorlith

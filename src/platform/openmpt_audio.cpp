@@ -1,0 +1,155 @@
+#include "platform/openmpt_audio.h"
+
+#include <SDL.h>
+
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <sstream>
+#include <libopenmpt/libopenmpt.hpp>
+
+namespace vorlith {
+
+namespace {
+constexpr int sampleRate = 44100;
+constexpr uint32_t moduleHandle = 1;
+}  // namespace
+
+OpenmptAudio::OpenmptAudio(bool output, double startSeconds) : output_(output), startSeconds_(startSeconds) {
+  library_.context = this;
+  library_.getVersion = [](void*) { return audioLibraryVersion; };
+  library_.init = [](void* c, int device, uint32_t frequency, uint32_t) {
+    return static_cast<OpenmptAudio*>(c)->init(device, frequency);
+  };
+  library_.musicLoad = [](void* c, const char* path) { return static_cast<OpenmptAudio*>(c)->load(path); };
+  library_.start = [](void* c) { return static_cast<OpenmptAudio*>(c)->start(); };
+  library_.musicPlayEx = [](void* c, uint32_t handle, uint32_t, int, bool reset) {
+    return static_cast<OpenmptAudio*>(c)->play(handle, reset);
+  };
+  library_.errorGetCode = [](void* c) { return static_cast<OpenmptAudio*>(c)->lastError_; };
+  library_.free = [](void* c) { static_cast<OpenmptAudio*>(c)->free(); };
+}
+
+OpenmptAudio::~OpenmptAudio() { free(); }
+
+const AudioLibrary* silentAudioLibrary() {
+  static const AudioLibrary silent = [] {
+    AudioLibrary a;
+    a.getVersion = [](void*) { return audioLibraryVersion; };
+    a.init = [](void*, int, uint32_t, uint32_t) { return true; };
+    a.musicLoad = [](void*, const char*) { return moduleHandle; };
+    a.start = [](void*) { return true; };
+    a.musicPlayEx = [](void*, uint32_t, uint32_t, int, bool) { return true; };
+    a.errorGetCode = [](void*) { return 0; };
+    a.free = [](void*) {};
+    return a;
+  }();
+  return &silent;
+}
+
+bool OpenmptAudio::init(int, uint32_t frequency) {
+  if (initialised_) {
+    lastError_ = audioErrorAlready;
+    return false;
+  }
+  if (output_) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+      lastError_ = audioErrorDevice;
+      return false;
+    }
+    SDL_AudioSpec want{};
+    want.freq = static_cast<int>(frequency);
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = 1024;
+    want.callback = [](void* self, Uint8* stream, int length) { callback(self, stream, length); };
+    want.userdata = this;
+    SDL_AudioSpec have{};
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device_ == 0) {
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      lastError_ = audioErrorDevice;
+      return false;
+    }
+  }
+  initialised_ = true;
+  lastError_ = audioOk;
+  return true;
+}
+
+uint32_t OpenmptAudio::load(const char* path) {
+  if (!initialised_) {
+    lastError_ = audioErrorInit;
+    return 0;
+  }
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    lastError_ = audioErrorFileOpen;
+    return 0;
+  }
+  try {
+    std::ostringstream log;  // load warnings stay with the module, not on stderr
+    auto module = std::make_unique<openmpt::module>(file, log);
+    module->set_repeat_count(0);
+    if (output_) SDL_LockAudioDevice(device_);
+    module_ = std::move(module);
+    playing_ = false;
+    if (output_) SDL_UnlockAudioDevice(device_);
+  } catch (const std::exception&) {
+    lastError_ = audioErrorFileFormat;
+    return 0;
+  }
+  lastError_ = audioOk;
+  return moduleHandle;
+}
+
+bool OpenmptAudio::start() {
+  if (!initialised_) {
+    lastError_ = audioErrorInit;
+    return false;
+  }
+  if (output_) SDL_PauseAudioDevice(device_, 0);
+  lastError_ = audioOk;
+  return true;
+}
+
+bool OpenmptAudio::play(uint32_t handle, bool reset) {
+  if (handle != moduleHandle || !module_) {
+    lastError_ = audioErrorHandle;
+    return false;
+  }
+  if (output_) SDL_LockAudioDevice(device_);
+  if (reset) module_->set_position_order_row(0, 0);
+  if (startSeconds_ > 0) module_->set_position_seconds(startSeconds_);
+  playing_ = true;
+  if (output_) SDL_UnlockAudioDevice(device_);
+  lastError_ = audioOk;
+  return true;
+}
+
+void OpenmptAudio::free() {
+  if (output_ && device_ != 0) {
+    SDL_CloseAudioDevice(device_);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+  device_ = 0;
+  module_.reset();
+  playing_ = false;
+  initialised_ = false;
+}
+
+void OpenmptAudio::callback(void* context, uint8_t* stream, int length) {
+  auto* self = static_cast<OpenmptAudio*>(context);
+  auto* samples = reinterpret_cast<int16_t*>(stream);
+  const size_t frames = static_cast<size_t>(length) / 4;
+  size_t made = 0;
+  if (self->playing_ && self->module_) made = self->module_->read_interleaved_stereo(sampleRate, frames, samples);
+  std::memset(samples + made * 2, 0, (frames - made) * 4);
+  if (!self->playing_) return;
+  uint64_t audible = 0;
+  for (size_t i = 0; i < made; ++i) audible += (samples[2 * i] | samples[2 * i + 1]) != 0;
+  self->framesPlayed_ += frames;
+  self->audibleFrames_ += audible;
+}
+
+}  // namespace vorlith

@@ -1,0 +1,55 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "music/audio_library.h"
+
+namespace openmpt {
+class module;
+}
+
+namespace vorlith {
+
+// The audio library the music player talks to, built on libopenmpt (decoding
+// the Impulse Tracker module) and SDL2 (sound output at 44100 Hz stereo).
+// Without output it still loads and checks the module, so a run that plays no
+// sound (a capture) gives the same notices as one that does.
+class OpenmptAudio {
+ public:
+  explicit OpenmptAudio(bool output, double startSeconds = 0.0);
+  ~OpenmptAudio();
+  OpenmptAudio(const OpenmptAudio&) = delete;
+  OpenmptAudio& operator=(const OpenmptAudio&) = delete;
+
+  const AudioLibrary* library() const { return &library_; }
+
+  // Sample frames the output has asked for while the module was playing, and
+  // how many of them were not silent (read from any thread).
+  uint64_t framesPlayed() const { return framesPlayed_.load(); }
+  uint64_t audibleFrames() const { return audibleFrames_.load(); }
+
+ private:
+  static void callback(void* self, uint8_t* stream, int length);
+  bool init(int device, uint32_t frequency);
+  uint32_t load(const char* path);
+  bool start();
+  bool play(uint32_t handle, bool reset);
+  void free();
+
+  AudioLibrary library_;
+  bool output_;
+  double startSeconds_;
+  bool initialised_ = false;
+  uint32_t device_ = 0;
+  int lastError_ = audioOk;
+  std::unique_ptr<openmpt::module> module_;
+  bool playing_ = false;  // read by the callback with the device locked
+  std::atomic<uint64_t> framesPlayed_{0};
+  std::atomic<uint64_t> audibleFrames_{0};
+};
+
+// An audio library that plays nothing and never fails: for a muted run.
+const AudioLibrary* silentAudioLibrary();
+
+}  // namespace vorlith

@@ -1,0 +1,48 @@
+#pragma once
+#include <deque>
+
+#include "driver/display.h"
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+
+namespace vorlith {
+
+struct WindowOptions {
+  int scale = 0;            // window size as a multiple of the frame; 0 picks one that fits the desktop
+  bool fullscreen = false;  // desktop fullscreen, letterboxed
+  bool aspect = false;      // show the 320x200 frame at 4:3, as a CRT did
+};
+
+// The window: an SDL2 window showing the 320x200 frame crisp (nearest
+// neighbour, whole-number scale), presented with vsync where the display
+// offers it. Closing the window counts as Escape.
+class SdlDisplay {
+ public:
+  explicit SdlDisplay(const WindowOptions& options) : options_(options) {}
+  ~SdlDisplay();
+  SdlDisplay(const SdlDisplay&) = delete;
+  SdlDisplay& operator=(const SdlDisplay&) = delete;
+
+  Display display();
+
+ private:
+  bool open(const char* title, int width, int height);
+  void close();
+  void present(const uint32_t* pixels);
+  void pumpEvents();
+
+  WindowOptions options_;
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  int frameWidth_ = 0;
+  int frameHeight_ = 0;
+  std::deque<int> keys_;
+};
+
+// Shows a notice in a modal message box; where no box can be shown, on stderr.
+void sdlNotice(void* context, const char* caption, const char* text);
+
+}  // namespace vorlith

@@ -1,0 +1,176 @@
+#include "support.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <fstream>
+#include <random>
+
+#include "driver/notice.h"
+#include "platform/openmpt_audio.h"
+
+namespace vorlith::test {
+
+namespace {
+void record(void* context, const char* caption, const char* text) {
+  static_cast<NoticeRecorder*>(context)->notices.push_back({caption, text});
+}
+
+void put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  b[at] = static_cast<uint8_t>(v);
+  b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  put16(b, at, v & 0xFFFF);
+  put16(b, at + 2, v >> 16);
+}
+}  // namespace
+
+NoticeRecorder::NoticeRecorder() { setNoticeHandler(record, this); }
+NoticeRecorder::~NoticeRecorder() { setNoticeHandler(nullptr, nullptr); }
+
+ScratchDirectory::ScratchDirectory(bool enter) {
+  static std::mt19937_64 random(std::random_device{}());
+  path_ = std::filesystem::temp_directory_path() /
+          ("vorlith-test-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
+  std::filesystem::create_directories(path_);
+  if (enter) {
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(path_);
+  }
+}
+
+ScratchDirectory::~ScratchDirectory() {
+  if (!previous_.empty()) std::filesystem::current_path(previous_);
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<uint8_t> tgaBytes(int width, int height, int depth, const std::vector<uint32_t>& pixels,
+                              uint8_t imageType, uint8_t idLength, uint8_t colourMapType) {
+  std::vector<uint8_t> bytes(18);
+  bytes[0] = idLength;
+  bytes[1] = colourMapType;
+  bytes[2] = imageType;
+  put16(bytes, 12, static_cast<uint32_t>(width));
+  put16(bytes, 14, static_cast<uint32_t>(height));
+  bytes[16] = static_cast<uint8_t>(depth);
+  for (uint32_t p : pixels)
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(p >> (8 * i)));
+  return bytes;
+}
+
+std::vector<uint8_t> tinyModule() {
+  // Sample mode, one channel, speed 6, tempo 125: C-5 on row 0, E-5 on row 2,
+  // a note cut on row 3; sample 1 is one looped 64-frame cycle of a sine.
+  std::vector<uint8_t> b(0x1B1, 0);
+  const char magic[] = "IMPMtiny";
+  std::copy(magic, magic + 8, b.begin());
+  b[0x1E] = 4;
+  b[0x1F] = 16;
+  put16(b, 0x20, 2);       // orders
+  put16(b, 0x24, 1);       // samples
+  put16(b, 0x26, 1);       // patterns
+  put16(b, 0x28, 0x0214);  // created with
+  put16(b, 0x2A, 0x0214);  // compatible with
+  put16(b, 0x2C, 0x0009);  // stereo, linear slides
+  b[0x30] = 128;
+  b[0x31] = 48;
+  b[0x32] = 6;
+  b[0x33] = 125;
+  b[0x34] = 128;
+  b[0x40] = 32;
+  for (int i = 1; i < 64; ++i) b[0x40 + i] = 0xA0;
+  for (int i = 0; i < 64; ++i) b[0x80 + i] = 64;
+  b[0xC0] = 0;
+  b[0xC1] = 255;
+  put32(b, 0xC2, 0xCA);
+  put32(b, 0xC6, 0x11A);
+  const size_t s = 0xCA;
+  std::copy(magic, magic + 3, b.begin() + s);
+  b[s + 3] = 'S';
+  b[s + 0x11] = 64;
+  b[s + 0x12] = 0x13;
+  b[s + 0x13] = 64;
+  b[s + 0x2E] = 1;
+  b[s + 0x2F] = 32;
+  put32(b, s + 0x30, 64);
+  put32(b, s + 0x38, 64);
+  put32(b, s + 0x3C, 16744);
+  put32(b, s + 0x48, 0x131);
+  put16(b, 0x11A, 15);
+  put16(b, 0x11C, 4);
+  const uint8_t rows[15] = {0x81, 0x07, 0x3C, 0x01, 0x40, 0x00, 0x00, 0x81, 0x61, 0x40, 0x00, 0x81, 0x01, 0xFE, 0x00};
+  std::copy(rows, rows + 15, b.begin() + 0x122);
+  for (int i = 0; i < 64; ++i)
+    put16(b, 0x131 + 2 * i, static_cast<uint16_t>(static_cast<int16_t>(std::lround(20000 * std::sin(i * M_PI / 32)))));
+  return b;
+}
+
+ShowRun runVirtualShow(uint32_t fps, const std::function<void(uint64_t, const uint32_t*)>& onFrame,
+                       uint32_t startMs) {
+  NoticeRecorder recorder;
+  OffscreenDisplay target;
+  target.onFrame = onFrame;
+  Counter counter = Counter::manual();
+  OpenmptAudio audio(false);
+  ShowSetup setup;
+  setup.counter = &counter;
+  setup.virtualFps = fps;
+  setup.display = offscreenDisplay(target);
+  setup.audio = audio.library();
+  setup.startMs = startMs;
+  runShow(setup);
+  return {target.presented, recorder.notices};
+}
+
+Display ScriptedDisplay::display() {
+  Display d;
+  d.context = this;
+  d.open = [](void* c, const char*, int, int) { return static_cast<ScriptedDisplay*>(c)->opened = true; };
+  d.close = [](void* c) { static_cast<ScriptedDisplay*>(c)->closed = true; };
+  d.present = [](void* c, const uint32_t* pixels) {
+    auto* self = static_cast<ScriptedDisplay*>(c);
+    self->lastFrame.assign(pixels, pixels + framePixels);
+    ++self->presented;
+  };
+  d.keyWaiting = [](void* c) { return !static_cast<ScriptedDisplay*>(c)->keys.empty(); };
+  d.readKey = [](void* c) {
+    auto* self = static_cast<ScriptedDisplay*>(c);
+    const int key = self->keys.front();
+    self->keys.erase(self->keys.begin());
+    return key;
+  };
+  return d;
+}
+
+ShowHarness::ShowHarness(const AudioLibrary* audio, uint32_t startMs) : show(std::make_unique<Show>(&counter)) {
+  ShowSetup setup;
+  setup.counter = &counter;
+  setup.display = screen.display();
+  setup.audio = audio ? audio : silentAudioLibrary();
+  setup.startMs = startMs;
+  showStartup(*show, setup);
+}
+
+ShowHarness::~ShowHarness() { showShutdown(*show); }
+
+void ShowHarness::frameAt(uint32_t ms) {
+  counter.set(uint64_t{ms} * 1000);
+  showFrame(*show);
+}
+
+std::string defaultAssets() { return VORLITH_ASSET_DIR; }
+
+}  // namespace vorlith::test

@@ -1,0 +1,89 @@
+#pragma once
+// Shared helpers of the tests: notice recording, scratch directories, picture
+// and module files made on the spot, and a show run on the virtual clock.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/capture.h"
+#include "driver/display.h"
+#include "driver/show.h"
+
+namespace vorlith::test {
+
+struct RecordedNotice {
+  std::string caption;
+  std::string text;
+};
+
+// Records every notice while it lives (instead of showing it).
+class NoticeRecorder {
+ public:
+  NoticeRecorder();
+  ~NoticeRecorder();
+  std::vector<RecordedNotice> notices;
+};
+
+// A fresh empty directory that is removed again; optionally the working
+// directory while it lives.
+class ScratchDirectory {
+ public:
+  explicit ScratchDirectory(bool enter = false);
+  ~ScratchDirectory();
+  const std::filesystem::path& path() const { return path_; }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+  std::filesystem::path previous_;
+};
+
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> readFile(const std::string& path);
+
+// A TGA file: 18-byte header with the given fields, then the pixel bytes.
+std::vector<uint8_t> tgaBytes(int width, int height, int depth, const std::vector<uint32_t>& fileOrderPixels,
+                              uint8_t imageType = 2, uint8_t idLength = 0, uint8_t colourMapType = 0);
+
+// A one-pattern Impulse Tracker module playing a looped sine for 0.48 s.
+std::vector<uint8_t> tinyModule();
+
+// The whole show on the virtual clock with an off-screen display; calls
+// onFrame with each presented frame. Runs from the working directory.
+struct ShowRun {
+  uint64_t frames = 0;
+  std::vector<RecordedNotice> notices;
+};
+ShowRun runVirtualShow(uint32_t fps, const std::function<void(uint64_t, const uint32_t*)>& onFrame = {},
+                       uint32_t startMs = 0);
+
+// A display that keeps the last presented frame and plays back queued keys.
+struct ScriptedDisplay {
+  std::vector<int> keys;  // handed out front first
+  std::vector<uint32_t> lastFrame;
+  uint64_t presented = 0;
+  bool opened = false;
+  bool closed = false;
+  Display display();
+};
+
+// A show started in the working directory on a manual counter, to be driven
+// frame by frame at chosen show times.
+struct ShowHarness {
+  explicit ShowHarness(const AudioLibrary* audio = nullptr, uint32_t startMs = 0);
+  ~ShowHarness();
+  // Runs one frame with every counter reading at the given time since start-up.
+  void frameAt(uint32_t ms);
+  Counter counter = Counter::manual();
+  ScriptedDisplay screen;
+  NoticeRecorder recorder;
+  std::unique_ptr<Show> show;
+};
+
+// The directory of the default asset pack made by the build.
+std::string defaultAssets();
+
+}  // namespace vorlith::test

@@ -1,0 +1,139 @@
+// The music player: call order, messages, and the libopenmpt + SDL2 library
+// behind it producing sound from a real module.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "music/music.h"
+#include "platform/openmpt_audio.h"
+#include "support.h"
+
+namespace vorlith {
+namespace {
+
+using test::NoticeRecorder;
+using test::ScratchDirectory;
+
+// An audio library that writes down each call and fails where it is told to.
+struct FakeLibrary {
+  std::vector<std::string> calls;
+  uint32_t version = audioLibraryVersion;
+  bool initWorks = true;
+  bool loadWorks = true;
+  int errorCode = 41;
+  AudioLibrary table() {
+    AudioLibrary a;
+    a.context = this;
+    a.getVersion = [](void* c) {
+      self(c).calls.push_back("version");
+      return self(c).version;
+    };
+    a.init = [](void* c, int device, uint32_t frequency, uint32_t flags) {
+      self(c).calls.push_back("init " + std::to_string(device) + " " + std::to_string(frequency) + " " +
+                              std::to_string(flags));
+      return self(c).initWorks;
+    };
+    a.musicLoad = [](void* c, const char* path) {
+      self(c).calls.push_back(std::string("load ") + path);
+      return self(c).loadWorks ? 7u : 0u;
+    };
+    a.start = [](void* c) {
+      self(c).calls.push_back("start");
+      return true;
+    };
+    a.musicPlayEx = [](void* c, uint32_t handle, uint32_t position, int flags, bool reset) {
+      self(c).calls.push_back("play " + std::to_string(handle) + " " + std::to_string(position) + " " +
+                              std::to_string(flags) + " " + std::to_string(reset));
+      return true;
+    };
+    a.errorGetCode = [](void* c) { return self(c).errorCode; };
+    a.free = [](void* c) { self(c).calls.push_back("free"); };
+    return a;
+  }
+  static FakeLibrary& self(void* c) { return *static_cast<FakeLibrary*>(c); }
+};
+
+TEST(Music, CallsTheLibraryInOrder) {
+  FakeLibrary fake;
+  const AudioLibrary table = fake.table();
+  NoticeRecorder recorder;
+  musicUseLibrary(&table);
+  EXPECT_TRUE(musicOpen("music/brimtale.it"));
+  musicPlay();
+  musicClose();
+  EXPECT_TRUE(recorder.notices.empty());
+  const std::vector<std::string> expected = {"version", "init -1 44100 0", "load music/brimtale.it", "start",
+                                             "play 7 0 -1 1", "free"};
+  EXPECT_EQ(fake.calls, expected);
+}
+
+TEST(Music, EachFailureGivesOneNoticeAndStopsThere) {
+  struct Case {
+    uint32_t version;
+    bool init, load;
+    const char* text;
+    size_t calls;
+  };
+  const Case cases[] = {
+      {0x20400, true, true, "Wrong version of BASS.\n\n(error code: 41)", 1},
+      {audioLibraryVersion, false, true, "Can't initialize device.\n(error code: 41)", 2},
+      {audioLibraryVersion, true, false, "Can't play the file\n(error code: 41)", 3},
+  };
+  for (const Case& c : cases) {
+    FakeLibrary fake;
+    fake.version = c.version;
+    fake.initWorks = c.init;
+    fake.loadWorks = c.load;
+    const AudioLibrary table = fake.table();
+    NoticeRecorder recorder;
+    musicUseLibrary(&table);
+    EXPECT_FALSE(musicOpen("music/brimtale.it"));
+    ASSERT_EQ(recorder.notices.size(), 1u) << c.text;
+    EXPECT_EQ(recorder.notices[0].caption, "Error");
+    EXPECT_EQ(recorder.notices[0].text, c.text);
+    EXPECT_EQ(fake.calls.size(), c.calls);
+    // The show still plays and closes the music after a failure.
+    musicPlay();
+    musicClose();
+    EXPECT_EQ(fake.calls.back(), "free");
+  }
+}
+
+TEST(OpenmptAudio, ReportsMissingAndMalformedModules) {
+  ScratchDirectory dir;
+  test::writeFile(dir.file("noise.it"), std::vector<uint8_t>(3000, 0x5A));
+  OpenmptAudio audio(false);
+  const AudioLibrary* library = audio.library();
+  NoticeRecorder recorder;
+  musicUseLibrary(library);
+  EXPECT_FALSE(musicOpen(dir.file("absent.it").c_str()));
+  musicClose();
+  EXPECT_FALSE(musicOpen(dir.file("noise.it").c_str()));
+  musicClose();
+  ASSERT_EQ(recorder.notices.size(), 2u);
+  EXPECT_EQ(recorder.notices[0].text, "Can't play the file\n(error code: 2)");
+  EXPECT_EQ(recorder.notices[1].text, "Can't play the file\n(error code: 41)");
+}
+
+TEST(OpenmptAudio, PlaysAModuleThroughTheOutput) {
+  // SDL's dummy audio driver (set by the test environment) pulls samples in
+  // real time without a sound card.
+  ScratchDirectory dir;
+  test::writeFile(dir.file("tiny.it"), test::tinyModule());
+  OpenmptAudio audio(true);
+  NoticeRecorder recorder;
+  musicUseLibrary(audio.library());
+  ASSERT_TRUE(musicOpen(dir.file("tiny.it").c_str()));
+  musicPlay();
+  for (int i = 0; i < 200 && audio.audibleFrames() < 4410; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  musicClose();
+  EXPECT_TRUE(recorder.notices.empty());
+  EXPECT_GE(audio.audibleFrames(), 4410u);
+}
+
+}  // namespace
+}  // namespace vorlith

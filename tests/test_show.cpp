@@ -1,0 +1,88 @@
+// The whole show on the virtual clock: start-up notices, the run to its end,
+// the last frame, Escape, and captures that repeat byte for byte.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "capture/capture.h"
+#include "capture/png_writer.h"
+#include "music/music.h"
+#include "support.h"
+
+namespace vorlith {
+namespace {
+
+using test::ScratchDirectory;
+
+TEST(Show, EmptyDirectoryGivesOneNoticePerFileAndStillRunsToTheEnd) {
+  ScratchDirectory dir(true);
+  std::vector<uint32_t> last;
+  const auto run = test::runVirtualShow(10, [&](uint64_t, const uint32_t* pixels) {
+    last.assign(pixels, pixels + framePixels);
+  });
+  std::vector<std::string> texts;
+  for (const auto& n : run.notices) texts.push_back(n.caption + ": " + n.text);
+  const std::vector<std::string> expected = {
+      "DUMP imageLoad(): Can't open file -> gfx/the_end.tga",
+      "DUMP imageLoad(): Can't open file -> gfx/code_qev.tga",
+      "DUMP imageLoad(): Can't open file -> gfx/music_tolvane.tga",
+      "DUMP imageLoad(): Can't open file -> gfx/gfx_qev.tga",
+      "DUMP imageLoad(): Can't open file -> gfx/vorlith.tga",
+      "DUMP imageLoad(): Can't open file -> gfx/thebrimtale.tga",
+      "Error: Can't play the file\n(error code: 2)",
+  };
+  EXPECT_EQ(texts, expected);
+  // Frame k is at k * 100 ms; frame 1830 (183000 ms) is the first past the end.
+  EXPECT_EQ(run.frames, 1831u);
+  EXPECT_TRUE(std::all_of(last.begin(), last.end(), [](uint32_t p) { return p == 0; }));
+}
+
+TEST(Show, EscapeOnTheFirstFrameStillPresentsItAndShutsDown) {
+  ScratchDirectory dir(true);
+  test::ShowHarness h;
+  h.screen.keys = {keyEscape};
+  h.frameAt(0);
+  EXPECT_TRUE(h.show->quit);
+  EXPECT_EQ(h.screen.presented, 1u);
+  showShutdown(*h.show);
+  EXPECT_TRUE(h.screen.closed);
+  EXPECT_EQ(h.show->layerA, nullptr);
+}
+
+TEST(Show, StartPartWayPutsTheSceneClockWhereAFullRunWouldHaveIt) {
+  // A run begun at 120 s: its first frame cascades into scene 5, and the next
+  // frame's scene timer counts from the scene's window, not from the start.
+  ScratchDirectory dir(true);
+  test::ShowHarness h(nullptr, 120000);
+  h.frameAt(0);
+  EXPECT_EQ(h.show->currentScene, 5);
+  h.frameAt(16);
+  // As in a full run, scene time lags show time by the scene's first frame.
+  EXPECT_EQ(h.show->sceneTimer.elapsedMs(), 120000u - 110464u);
+}
+
+TEST(Capture, ChosenFramesAreWrittenAndRepeatByteForByte) {
+  ScratchDirectory assets(true);
+  ScratchDirectory first, second;
+  for (const ScratchDirectory* out : {&first, &second}) {
+    CaptureOptions options;
+    options.directory = out->path().string();
+    options.fps = 10;
+    options.frames = {0, 5};
+    ASSERT_EQ(runCapture(options), 0);
+  }
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(first.path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"frame_000000.png", "frame_000005.png"}));
+  for (const auto& name : names) EXPECT_EQ(test::readFile(first.file(name)), test::readFile(second.file(name)));
+  std::vector<uint32_t> pixels;
+  int width = 0, height = 0;
+  ASSERT_TRUE(readPng(first.file("frame_000000.png"), pixels, width, height));
+  EXPECT_EQ(width, 320);
+  EXPECT_EQ(height, 200);
+}
+
+}  // namespace
+}  // namespace vorlith
