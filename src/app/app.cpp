@@ -60,10 +60,12 @@ int appMain(int argc, const char* const* argv) {
   }
   if (options.mode == Options::Mode::capture) {
     CaptureOptions capture;
-    capture.directory = options.capture;
+    capture.output = options.capture;
     capture.fps = options.fps;
     capture.frames = options.frames;
     capture.startMs = options.startMs;
+    capture.untilMs = options.untilMs;
+    capture.videoScale = options.videoScale;
     return runCapture(capture);
   }
   return playInWindow(options);
