@@ -50,6 +50,11 @@ TEST(Options, EachOptionIsRead) {
   EXPECT_EQ(capture.fps, 10u);
   EXPECT_EQ(capture.frames, (std::set<uint64_t>{0, 5, 300}));
 
+  Options bench;
+  ASSERT_TRUE(parse({"--bench"}, bench, error));
+  EXPECT_EQ(bench.mode, Options::Mode::bench);
+  EXPECT_EQ(bench.fps, 60u);
+
   Options help, version;
   ASSERT_TRUE(parse({"--help"}, help, error));
   EXPECT_EQ(help.mode, Options::Mode::help);
@@ -64,7 +69,7 @@ TEST(Options, BadValuesAreRefusedWithExitStatus2) {
       {"--capture", "x", "--fps", "0"}, {"--capture", "x", "--frames", "1,,2"}, {"--capture", "x", "--frames", "a"},
       {"--fps", "30"},         {"--bogus"},            {"--assets", ""},
       {"--capture", "x", "--video-scale", "9"}, {"--capture", "x", "--start", "5", "--until", "4"},
-      {"--until", "3"},
+      {"--until", "3"},        {"--bench", "--until", "3"},
   };
   for (const auto& args : bad) {
     Options options;

@@ -63,6 +63,8 @@ const char* usageText() {
          "  --until SECONDS   end a capture before this show time\n"
          "  --video-scale N   a video's pictures at N times 320x200 (1 to 8, default 4)\n"
          "  --frames LIST     write only these frames of a capture, e.g. 0,5,300\n"
+         "  --bench           play the show headless as fast as possible and print what each\n"
+         "                    scene's frames cost (default 60 fps; --fps N to change)\n"
          "  --version         print the version\n"
          "  --help            print this text\n";
 }
@@ -87,6 +89,8 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       options.mode = Options::Mode::help;
     } else if (name == "--version") {
       options.mode = Options::Mode::version;
+    } else if (name == "--bench") {
+      if (options.mode == Options::Mode::show) options.mode = Options::Mode::bench;
     } else if (name == "--fullscreen") {
       options.window.fullscreen = true;
     } else if (name == "--aspect") {
@@ -158,6 +162,13 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
   if (options.mode == Options::Mode::show && (fpsGiven || untilGiven || videoScaleGiven || !options.frames.empty())) {
     error = "--fps, --until, --video-scale and --frames go with --capture";
     return false;
+  }
+  if (options.mode == Options::Mode::bench) {
+    if (!options.capture.empty() || untilGiven || videoScaleGiven || !options.frames.empty()) {
+      error = "--bench takes only --fps and --assets";
+      return false;
+    }
+    if (!fpsGiven) options.fps = 60;
   }
   if (untilGiven && options.untilMs <= options.startMs) {
     error = "--until must come after --start";

@@ -8,7 +8,7 @@
 namespace vorlith {
 
 struct Options {
-  enum class Mode { show, capture, help, version };
+  enum class Mode { show, capture, bench, help, version };
   Mode mode = Mode::show;
   std::string assets;          // change to this directory first
   uint32_t startMs = 0;        // begin this far into the show

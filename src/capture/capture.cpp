@@ -23,26 +23,6 @@ bool endsWith(const std::string& text, const std::string& tail) {
   return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// Runs the show on the virtual clock, handing each presented frame to onFrame,
-// which may ask for the run to stop after that frame.
-int runOffscreen(const CaptureOptions& options, const std::function<bool(uint64_t, const uint32_t*)>& onFrame) {
-  const uint64_t count = options.untilMs ? captureFrameCount(options.fps, options.startMs, options.untilMs) : 0;
-  OffscreenDisplay target;
-  target.onFrame = [&](uint64_t frame, const uint32_t* pixels) {
-    const bool more = onFrame(frame, pixels);
-    if (!more || (count && frame + 1 >= count)) target.stopRequested = true;
-  };
-  Counter counter = Counter::manual();
-  OpenmptAudio audio(false);  // no sound: the module is still loaded and checked
-  ShowSetup setup;
-  setup.counter = &counter;
-  setup.virtualFps = options.fps;
-  setup.display = offscreenDisplay(target);
-  setup.audio = audio.library();
-  setup.startMs = options.startMs;
-  return runShow(setup);
-}
-
 bool writeSound(const CaptureOptions& options, uint64_t frames, const std::string& path) {
   std::vector<int16_t> samples;
   renderModuleAudio(modulePath, options.startMs, audioFramesForSpan(frames, options.fps), samples);
@@ -173,16 +153,36 @@ Display offscreenDisplay(OffscreenDisplay& target) {
 }
 
 uint64_t captureFrameCount(uint32_t fps, uint32_t startMs, uint32_t untilMs) {
-  // The show's own clock, read the way the frame loop reads it.
+  const uint32_t end = untilMs ? untilMs : showLengthMs;
+  for (uint64_t k = 0;; ++k)
+    if (captureShowTime(fps, startMs, k) >= end) return untilMs ? k : k + 1;
+}
+
+int runOffscreen(const CaptureOptions& options, const std::function<bool(uint64_t, const uint32_t*)>& onFrame) {
+  const uint64_t count = options.untilMs ? captureFrameCount(options.fps, options.startMs, options.untilMs) : 0;
+  OffscreenDisplay target;
+  target.onFrame = [&](uint64_t frame, const uint32_t* pixels) {
+    const bool more = onFrame(frame, pixels);
+    if (!more || (count && frame + 1 >= count)) target.stopRequested = true;
+  };
+  Counter counter = Counter::manual();
+  OpenmptAudio audio(false);  // no sound: the module is still loaded and checked
+  ShowSetup setup;
+  setup.counter = &counter;
+  setup.virtualFps = options.fps;
+  setup.display = offscreenDisplay(target);
+  setup.audio = audio.library();
+  setup.startMs = options.startMs;
+  return runShow(setup);
+}
+
+uint32_t captureShowTime(uint32_t fps, uint32_t startMs, uint64_t frame) {
   Counter counter = Counter::manual();
   FrameTimer timer(&counter);
   timer.start();
   timer.backdate(uint64_t{startMs} * counter.frequency() / 1000);
-  const uint32_t end = untilMs ? untilMs : showLengthMs;
-  for (uint64_t k = 0;; ++k) {
-    counter.setFrame(k, fps);
-    if (timer.elapsedMs() >= end) return untilMs ? k : k + 1;
-  }
+  counter.setFrame(frame, fps);
+  return timer.elapsedMs();
 }
 
 CaptureKind captureKind(const std::string& output) {
