@@ -10,6 +10,7 @@
 #include "effects/light_field.h"
 #include "image/light_rays.h"
 #include "image/raster.h"
+#include "scene_harness.h"
 #include "support.h"
 
 namespace vorlith {
@@ -17,59 +18,16 @@ namespace {
 
 using test::ScratchDirectory;
 using test::ShowHarness;
+using test::Pictures;
+using test::SceneRun;
+using test::endPixels;
+using test::logoPixels;
+using test::titlePixels;
+using test::logoW;
+using test::logoH;
+using test::titleW;
+using test::titleH;
 using Words = std::vector<uint32_t>;
-
-// Top row first; written to the file bottom row first as TGA stores it.
-void writePicture(const std::string& path, int width, int height, const Words& topDown) {
-  Words fileOrder;
-  for (int r = height - 1; r >= 0; --r)
-    fileOrder.insert(fileOrder.end(), topDown.begin() + r * width, topDown.begin() + (r + 1) * width);
-  test::writeFile(path, test::tgaBytes(width, height, 32, fileOrder));
-}
-
-// A 60x40 orange "F" on blue, its five left columns transparent.
-constexpr int logoW = 60, logoH = 40;
-Words logoPixels() {
-  Words p(logoW * logoH);
-  for (int r = 0; r < logoH; ++r)
-    for (int c = 0; c < logoW; ++c) {
-      const bool stem = c >= 10 && c < 15 && r >= 5 && r < 35;
-      const bool top = r >= 5 && r < 10 && c >= 10 && c < 45;
-      const bool middle = r >= 18 && r < 23 && c >= 10 && c < 35;
-      p[r * logoW + c] = c < 5 ? colourKey : (stem || top || middle) ? 0x00F0A030 : 0x002050C0;
-    }
-  return p;
-}
-
-// An 80x30 title: a green-to-red ramp with a transparent square at its upper right.
-constexpr int titleW = 80, titleH = 30;
-Words titlePixels() {
-  Words p(titleW * titleH);
-  for (int r = 0; r < titleH; ++r)
-    for (int c = 0; c < titleW; ++c)
-      p[r * titleW + c] = (c >= 70 && r < 10) ? colourKey : uint32_t(3 * c) << 16 | uint32_t(255 - 3 * c) << 8 | uint32_t(r);
-  return p;
-}
-
-// A full-frame end picture with every byte varying, alpha included.
-Words endPixels(int width = 320, int height = 200) {
-  Words p(width * height);
-  for (int r = 0; r < height; ++r)
-    for (int c = 0; c < width; ++c)
-      p[r * width + c] = uint32_t(r ^ 0x5A) << 24 | uint32_t(c & 0xFF) << 16 | uint32_t(r) << 8 | uint32_t((c * 7 + r) & 0xFF);
-  return p;
-}
-
-struct Pictures {
-  bool logo = true, title = true, end = true;
-  int endWidth = 320, endHeight = 200;
-};
-
-void writePictures(const Pictures& which) {
-  if (which.logo) writePicture("gfx/vorlith.tga", logoW, logoH, logoPixels());
-  if (which.title) writePicture("gfx/thebrimtale.tga", titleW, titleH, titlePixels());
-  if (which.end) writePicture("gfx/the_end.tga", which.endWidth, which.endHeight, endPixels(which.endWidth, which.endHeight));
-}
 
 Image wrap(Words& words) { return Image{frameWidth, frameHeight, 32, frameWidth * 4, reinterpret_cast<uint8_t*>(words.data())}; }
 Image wrapPicture(Words& words, int w, int h) { return Image{w, h, 32, w * 4, reinterpret_cast<uint8_t*>(words.data())}; }
@@ -77,29 +35,6 @@ Image wrapPicture(Words& words, int w, int h) { return Image{w, h, 32, w * 4, re
 bool black(const Words& frame) {
   return std::all_of(frame.begin(), frame.end(), [](uint32_t p) { return p == 0; });
 }
-
-// Runs the show's first frame, the given scene's first frame and the frame
-// that restarts its timer; afterwards frameAt(base + s) plays scene time s.
-struct SceneRun {
-  explicit SceneRun(const Pictures& pictures = {}, uint32_t windowStart = 0) : dir(true) {
-    writePictures(pictures);
-    h = std::make_unique<ShowHarness>();
-    h->frameAt(0);
-    base = 0;
-    if (windowStart > 0) {
-      h->frameAt(windowStart);       // the scene's first frame: nothing drawn
-      h->frameAt(windowStart + 40);  // the scene timer restarts here: scene time 0
-      base = windowStart + 40;
-    }
-  }
-  const Words& at(uint32_t sceneMs) {
-    h->frameAt(base + sceneMs);
-    return h->screen.lastFrame;
-  }
-  ScratchDirectory dir;
-  std::unique_ptr<ShowHarness> h;
-  uint32_t base = 0;
-};
 
 TEST(FadeCurves, LevelsOfTheOpeningAndClosingScenes) {
   EXPECT_EQ(fadeLevel(0, 724), 0);
