@@ -213,6 +213,32 @@ TEST(Raster, SaturatingAddExamplesAndTheOddLastPixel) {
   EXPECT_EQ(imageWords(*dst)[2], 0x05050505u) << "an odd last pixel is left alone";
 }
 
+// Images of different sizes mix over the pixels both have (ASan checks that
+// nothing past the smaller is touched); other depths are left alone.
+TEST(Raster, MismatchedImagesStayInside) {
+  OwnedImage big = blank(320, 200);
+  OwnedImage small = blank(5, 3);
+  fill(*big, 0x10101010);
+  imageCrossfade(*big, *small, 256);
+  EXPECT_EQ(at(*small, 4, 2), 0x10101010u);
+  imageAddSaturate(*big, *small);
+  EXPECT_EQ(at(*small, 3, 2), 0x20202020u);
+  EXPECT_EQ(at(*small, 4, 2), 0x10101010u) << "15 pixels: the odd last one is left alone";
+  imageAddSaturate(*small, *big);
+  EXPECT_EQ(at(*big, 13, 0), 0x30303030u);
+  EXPECT_EQ(at(*big, 14, 0), 0x10101010u);
+  imageCrossfade(*small, *big, 256);
+  EXPECT_EQ(at(*big, 14, 0), 0x10101010u);
+  EXPECT_EQ(at(*big, 15, 0), 0x10101010u);
+
+  OwnedImage deep(imageCreate(4, 4, 24));
+  std::vector<uint8_t> before(deep->pixels, deep->pixels + 48);
+  imageCrossfade(*big, *deep, 256);
+  imageAddSaturate(*big, *deep);
+  imageBlitKeyed(*deep, *big, colourKey, 0, 0);
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), deep->pixels));
+}
+
 // Every form the processor runs equals the formula, on random words, every
 // weight and lengths that leave each possible tail.
 TEST(Raster, EveryKernelFormMatchesTheFormulas) {

@@ -37,14 +37,10 @@ __attribute__((target("avx2"))) void addLightSpanAvx2(uint32_t* row, const uint8
 
 #endif
 
-struct FormList {
-  LightSpanForm forms[3];
-  int count = 0;
-  void add(const LightSpanForm& form) { forms[count++] = form; }
-};
+using SpanForms = FormList<LightSpanForm>;
 
-FormList supportedForms() {
-  FormList list;
+SpanForms supportedForms() {
+  SpanForms list;
 #if VORLITH_X86
   if (cpuHasAvx2()) list.add({"avx2", addLightSpanAvx2});
   if (cpuHasSse2()) list.add({"sse2", addLightSpanSse2});
@@ -53,8 +49,8 @@ FormList supportedForms() {
   return list;
 }
 
-const FormList& formList() {
-  static const FormList list = supportedForms();
+const SpanForms& formList() {
+  static const SpanForms list = supportedForms();
   return list;
 }
 

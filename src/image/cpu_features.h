@@ -28,4 +28,14 @@ inline bool cpuHasAvx2() {
 #endif
 }
 
+// The forms of a kernel this processor can run, widest first.
+template <typename Form>
+struct FormList {
+  Form forms[3];
+  int count = 0;
+  void add(const Form& form) {
+    if (count < 3) forms[count++] = form;
+  }
+};
+
 }  // namespace vorlith

@@ -77,11 +77,7 @@ __attribute__((target("avx2"))) void addSaturateAvx2(const uint32_t* src, uint32
 
 #endif
 
-struct KernelList {
-  RasterKernels forms[3];
-  int count = 0;
-  void add(const RasterKernels& form) { forms[count++] = form; }
-};
+using KernelList = FormList<RasterKernels>;
 
 // The widest form first.
 KernelList supportedKernels() {
