@@ -7,13 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "pictures.h"
-#include "song.h"
-#include "tga_writer.h"
+#include "pack.h"
 
 namespace {
-
-using namespace vorlith::assets;
 
 bool writeBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
   if (bytes.empty()) {
@@ -22,6 +18,8 @@ bool writeBytes(const std::filesystem::path& path, const std::vector<uint8_t>& b
   }
   // Written under a temporary name and renamed, so a broken run never leaves
   // a half-written file that looks finished.
+  std::error_code error;
+  std::filesystem::create_directories(path.parent_path(), error);
   const std::filesystem::path temporary = path.string() + ".part";
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
@@ -31,7 +29,6 @@ bool writeBytes(const std::filesystem::path& path, const std::vector<uint8_t>& b
       return false;
     }
   }
-  std::error_code error;
   std::filesystem::rename(temporary, path, error);
   if (error) {
     std::fprintf(stderr, "make_assets: can't rename %s: %s\n", temporary.c_str(), error.message().c_str());
@@ -52,11 +49,6 @@ std::vector<uint8_t> ppm(int width, int height, const std::vector<uint32_t>& pix
   return b;
 }
 
-struct NamedPicture {
-  const char* file;
-  Picture picture;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,41 +57,15 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::filesystem::path out = argv[1];
-  std::error_code error;
-  std::filesystem::create_directories(out / "gfx", error);
-  std::filesystem::create_directories(out / "music", error);
   const std::filesystem::path preview = argc == 4 ? argv[3] : "";
-  if (!preview.empty()) std::filesystem::create_directories(preview, error);
-
-  std::vector<NamedPicture> pictures;
-  pictures.push_back({"vorlith", makeLogo()});
-  pictures.push_back({"thebrimtale", makeTitle()});
-  pictures.push_back({"code_qev", makeCredit("CODE", "QEV")});
-  pictures.push_back({"music_tolvane", makeCredit("MUSIC", "TOLVANE")});
-  pictures.push_back({"gfx_qev", makeCredit("GFX", "QEV")});
-  pictures.push_back({"the_end", makeEndPicture()});
-  pictures.push_back({"blob_1", makeBlob(16)});
-  pictures.push_back({"specular_lightmap", makeLightmap()});
-  pictures.push_back({"voxel_texture", makeVoxelTexture()});
-
   bool ok = true;
-  for (const NamedPicture& p : pictures) {
-    ok &= writeBytes(out / "gfx" / (std::string(p.file) + ".tga"), tgaTrueColour(p.picture));
-    if (!preview.empty())
-      writeBytes(preview / (std::string(p.file) + ".ppm"), ppm(p.picture.width, p.picture.height, p.picture.pixels));
+  for (const vorlith::assets::AssetFile& file : vorlith::assets::makeAssetPack()) {
+    ok &= writeBytes(out / file.path, file.bytes);
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    if (!preview.empty() && vorlith::assets::decodePackPicture(file.bytes, width, height, pixels))
+      writeBytes(preview / std::filesystem::path(file.path).filename().replace_extension(".ppm"),
+                 ppm(width, height, pixels));
   }
-
-  const TunnelTexture tunnel = makeTunnelTexture();
-  ok &= writeBytes(out / "gfx" / "texture1.tga", tgaColourMapped(256, 256, tunnel.colourMap, tunnel.indices));
-  if (!preview.empty() && tunnel.colourMap.size() == 768 && tunnel.indices.size() == 65536) {
-    // As the tunnel shows it at its middle light level: first map byte is red.
-    std::vector<uint32_t> shown;
-    for (uint8_t i : tunnel.indices)
-      shown.push_back((uint32_t{tunnel.colourMap[i * 3]} << 16) | (uint32_t{tunnel.colourMap[i * 3 + 1]} << 8) |
-                      tunnel.colourMap[i * 3 + 2]);
-    writeBytes(preview / "texture1.ppm", ppm(256, 256, shown));
-  }
-
-  ok &= writeBytes(out / "music" / "brimtale.it", writeItModule(makeSong()));
   return ok ? 0 : 1;
 }
