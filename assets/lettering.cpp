@@ -118,6 +118,12 @@ Ramp chromeRamp() {
               {1.00, hex(0xFFF0B8)}};
 }
 
+Ramp hotChromeRamp() {
+  return Ramp{{0.00, hex(0x3050B0)}, {0.16, hex(0x78A8F0)}, {0.32, hex(0xE8F2FF)}, {0.38, hex(0xFFFFFF)},
+              {0.545, hex(0xFFFFFF)}, {0.565, hex(0x5A3C50)}, {0.61, hex(0xA4522A)}, {0.78, hex(0xF4B048)},
+              {1.00, hex(0xFFF4C8)}};
+}
+
 Ramp steelRamp() {
   return Ramp{{0.00, hex(0x9FD8FF)}, {0.45, hex(0xFFFFFF)}, {0.55, hex(0x6A8CC8)}, {1.00, hex(0x2E4C9A)}};
 }

@@ -47,6 +47,9 @@ struct ChromeStyle {
 // The chrome of the whole lettering family: deep blue sky at the top of the
 // letters, white-hot at the middle, a thin dark horizon, warm gold below.
 Ramp chromeRamp();
+// The same with a wider white-hot middle, for the logo whose bright parts
+// feed the light rays.
+Ramp hotChromeRamp();
 // A cooler steel for small labels.
 Ramp steelRamp();
 

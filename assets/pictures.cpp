@@ -32,7 +32,7 @@ Picture makeLogo() {
   style.slant = 0.14;
   style.tracking = 0.06;
   ChromeStyle chrome;
-  chrome.ramp = chromeRamp();
+  chrome.ramp = hotChromeRamp();
   chrome.outline = 2.0;
   chrome.bevel = 3.0;
   return centredLettering(300, 90, "VORLITH", style, chrome);

@@ -139,7 +139,9 @@ TunnelTexture makeTunnelTexture() {
   t.indices.resize(65536);
   for (int y = 0; y < 256; ++y)
     for (int x = 0; x < 256; ++x) {
-      const int px = x / 32, py = y / 32, lx = x % 32, ly = y % 32;
+      // Shifted by half a panel so the wrap from column 255 to 0 falls inside panels.
+      const int sx = (x + 16) & 255;
+      const int px = sx / 32, py = y / 32, lx = sx % 32, ly = y % 32;
       const bool ring = px % 4 == 3;
       double b;         // steel brightness 0..1
       double lampOn = -1;  // 0..1 where a lamp shows
@@ -150,7 +152,7 @@ TunnelTexture makeTunnelTexture() {
         if (std::fabs(lx - 15.5) < 3.0 && ly % 8 >= 2) lampOn = 1.0 - std::fabs(lx - 15.5) / 3.0;
       } else {
         const double tone = 0.5 + 0.25 * (hashUnit(static_cast<uint32_t>(px), static_cast<uint32_t>(py), 9) - 0.5);
-        const double grain = tiledFractal(x / 16.0, y / 4.0, 16, 64, 3, 17);
+        const double grain = tiledFractal(sx / 16.0, y / 4.0, 16, 64, 3, 17);
         b = tone + 0.18 * (grain - 0.5);
         // Bevel: light on the two edges facing the light, dark on the others.
         if (lx == 0 || ly == 0) b = 0.86;
