@@ -45,7 +45,10 @@ std::vector<Star> makeStars() {
     const double r = random.unit();
     s.size = r > 0.96 ? 0.75 : (r > 0.8 ? 0.5 : 0.36);
     s.brightness = random.range(0.35, 1.0) * (1.0 - 0.6 * s.y / horizon);
-    s.tint = mix(hex(0xFFFFFF), random.unit() > 0.5 ? hex(0xA8C8FF) : hex(0xFFD8B0), random.range(0.0, 0.6));
+    // One draw per statement: the order of arguments' evaluation is not fixed.
+    const Colour hue = random.unit() > 0.5 ? hex(0xA8C8FF) : hex(0xFFD8B0);
+    const double tinted = random.range(0.0, 0.6);
+    s.tint = mix(hex(0xFFFFFF), hue, tinted);
     stars.push_back(s);
   }
   return stars;
@@ -82,7 +85,8 @@ Colour sunColour(double y) {
 double mountainHeight(double x) {
   const double side = smoothstep(20, 150, std::fabs(x - sunX));
   const double ridge = tiledFractal(x / 23.0, 3.5, 64, 64, 4, 77);
-  const double peaks = std::pow(std::fabs(std::sin(x * 0.045 + 1.3)), 2.0);
+  const double wave = std::sin(x * 0.045 + 1.3);
+  const double peaks = wave * wave;
   return 3 + side * (10 + 26 * ridge + 10 * peaks);
 }
 
@@ -107,7 +111,8 @@ Colour groundColour(double x, double y) {
   const Colour grid = mix(hex(0xFF2EA8), hex(0x3CC8FF), smoothstep(10, 70, below));
   c = c + grid * (line + glow * fade);
   // The sun's reflection: a warm streak that breaks up on the plain.
-  const double streak = std::exp(-std::pow((x - sunX) / 26.0, 2)) * std::exp(-below / 30.0);
+  const double across = (x - sunX) / 26.0;
+  const double streak = std::exp(-across * across) * std::exp(-below / 30.0);
   const double ripple = 0.5 + 0.5 * std::sin(below * below * 0.09);
   c = c + hex(0xFF6A5A) * (0.35 * streak * ripple);
   return c;
