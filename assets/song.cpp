@@ -387,7 +387,7 @@ void bass(Score& s) {
         const int steps[8] = {0, 0, 12, 0, 0, 7, 12, 7};
         for (int k = 0; k < 8; ++k) s.play(chBass, r + rows[k], n + steps[k], k == 0 ? 4 : 2, insBass, k == 0 ? 50 : 44);
       } else if (o <= 28 || o >= 47) {  // long notes
-        s.play(chBass, r, n, 30, insBass, o >= 47 ? 30 : 38);
+        s.play(chBass, r, n, 30, insBass, o >= 47 ? 24 : 32);
       } else if (o == 31) {  // sixteenths building up
         for (int k = 0; k < 16; ++k) s.play(chBass, r + 2 * k, n, 1, insBass, 30 + bar * 10 + k);
       } else {  // 32-44: rolling sixteenths after every kick
@@ -432,15 +432,15 @@ std::array<int, 3> voice(const Chord& c, const std::array<int, 3>& previous) {
 }
 
 int padVolume(int order) {
-  if (order <= 2) return 42;
+  if (order <= 2) return 32;
   if (order <= 6) return 30;
   if (order <= 15) return 20;
   if (order <= 26) return 18;
-  if (order <= 28) return 34;
+  if (order <= 28) return 28;
   if (order <= 31) return 24;
   if (order <= 44) return 18;
-  if (order <= 46) return 46;
-  return 40;
+  if (order <= 46) return 36;
+  return 30;
 }
 
 void pads(Score& s) {
@@ -457,14 +457,14 @@ void pads(Score& s) {
     }
   // The swell of the opening, and a low pad under the logo.
   for (int r = 0; r < songRows; ++r)
-    for (int ch : channels) s.volume(ch, r, 4 + 38 * r / 63);
+    for (int ch : channels) s.volume(ch, r, 4 + 28 * r / 63);
   s.at(0, chPad1)->volume = 4;
   s.at(0, chPad2)->volume = 4;
   s.at(0, chPad3)->volume = 4;
   const int lows[4] = {45, 41, 38, 40};  // A F D E
   const int lowRows[4] = {0, 64, 128, 160};
-  for (int k = 0; k < 4; ++k) s.hit(chBass, lowRows[k], insPad, k == 0 ? 4 : 30, lows[k]);
-  for (int r = 1; r < songRows; ++r) s.volume(chBass, r, 4 + 26 * r / 63);
+  for (int k = 0; k < 4; ++k) s.hit(chBass, lowRows[k], insPad, k == 0 ? 4 : 24, lows[k]);
+  for (int r = 1; r < songRows; ++r) s.volume(chBass, r, 4 + 20 * r / 63);
   s.release(chBass, orderRow(3));
   // Every pad lets go as the song ends.
   for (int ch : channels) s.release(ch, orderRow(52) + 60);
@@ -491,7 +491,7 @@ void arpeggios(Score& s) {
       } else if (o <= 26) {
         for (int k = 0; k < 8; ++k) s.hit(chArp, r + 4 * k, insPluck, 18, l[static_cast<size_t>(broken[k])] + 12);
       } else {  // breakdown and outro: slow eighths
-        const int vol = o >= 47 ? 20 - (o - 47) * 2 : 22;
+        const int vol = o >= 47 ? 17 - (o - 47) * 2 : 20;
         for (int k = 0; k < 8; ++k) s.hit(chArp, r + 4 * k, insPluck, vol, l[static_cast<size_t>(broken[k])]);
       }
     }

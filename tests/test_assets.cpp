@@ -301,6 +301,31 @@ TEST_F(Module, LoadsAsAnImpulseTrackerModuleWithoutWarnings) {
   }
 }
 
+TEST_F(Module, LoopedSamplesWrapWithoutAClick) {
+  // The jump from a loop's last frame back to its first is no larger than the
+  // largest step between neighbouring frames inside the loop.
+  const std::vector<uint8_t>& b = *bytes_;
+  auto u16 = [&b](size_t at) { return static_cast<uint32_t>(b[at] | (b[at + 1] << 8)); };
+  auto u32 = [&](size_t at) { return u16(at) | (u16(at + 2) << 16); };
+  auto frame = [&](size_t data, uint32_t i) { return static_cast<int>(static_cast<int16_t>(u16(data + 2 * i))); };
+  const size_t orders = u16(0x20), instruments = u16(0x22), samples = u16(0x24);
+  int looped = 0;
+  for (size_t i = 0; i < samples; ++i) {
+    const size_t header = u32(0xC0 + orders + 4 * instruments + 4 * i);
+    if (!(b[header + 0x12] & 0x10)) continue;
+    ++looped;
+    const uint32_t length = u32(header + 0x30), begin = u32(header + 0x34), end = u32(header + 0x38);
+    const size_t data = u32(header + 0x48);
+    ASSERT_LT(begin, end);
+    ASSERT_LE(end, length);
+    ASSERT_LE(data + 2 * size_t{length}, b.size());
+    int largest = 0;
+    for (uint32_t f = begin + 1; f < end; ++f) largest = std::max(largest, std::abs(frame(data, f) - frame(data, f - 1)));
+    EXPECT_LE(std::abs(frame(data, begin) - frame(data, end - 1)), largest) << "sample " << i + 1;
+  }
+  EXPECT_GE(looped, 4);  // bass, pad and the two leads
+}
+
 TEST_F(Module, FollowsTheShowsClock) {
   ASSERT_TRUE(module_);
   const double duration = module_->get_duration_seconds();
