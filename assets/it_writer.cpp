@@ -51,13 +51,17 @@ bool moduleValid(const ItModule& m) {
   for (uint8_t o : m.orders)
     if (o >= m.patterns.size()) return false;
   for (const ItPattern& p : m.patterns) {
-    if (p.rows < 1 || p.rows > 200 || p.channels < 0 || p.channels > 64) return false;
+    // Cells on channels past channelPan would be written to switched-off channels and never heard.
+    if (p.rows < 1 || p.rows > 200 || p.channels < 0 || static_cast<size_t>(p.channels) > m.channelPan.size())
+      return false;
     if (p.cells.size() != static_cast<size_t>(p.rows) * static_cast<size_t>(p.channels)) return false;
   }
+  size_t sampleBytes = 0;
   for (const ItSample& s : m.samples) {
-    if (s.data.size() > 0xFFFFFFF) return false;
+    sampleBytes += 2 * s.data.size();
     if (s.loopEnd > s.loopBegin && s.loopEnd > s.data.size()) return false;
   }
+  if (sampleBytes > 0xF0000000u) return false;  // every block must lie within 32-bit pointers
   for (const ItInstrument& i : m.instruments)
     if (i.sample == 0 || i.sample > m.samples.size() || !envelopeValid(i.volume)) return false;
   return true;

@@ -117,10 +117,11 @@ std::vector<uint8_t> packItPattern(const ItPattern& pattern);
 // The file bytes, or an empty vector when the module can't be written:
 // no orders, or more than 64 channels, 200 patterns, 99 samples or
 // instruments, 255 orders;
-// an order naming a missing pattern; a pattern of other than 1..200 rows or
-// too large when packed; a cell outside its pattern's channels; a loop
-// outside its sample; an instrument naming a missing sample; an envelope with
-// more than 25 nodes or loop points outside it.
+// an order naming a missing pattern; a pattern of other than 1..200 rows, too
+// large when packed, wider than channelPan or with cells missing; a loop
+// outside its sample; samples too large for 32-bit file offsets; an
+// instrument naming a missing sample; an envelope with more than 25 nodes,
+// ticks not rising or loop points outside it.
 std::vector<uint8_t> writeItModule(const ItModule& module);
 
 }  // namespace vorlith::assets

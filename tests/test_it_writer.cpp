@@ -255,6 +255,7 @@ TEST(ItWriter, RefusesModulesItCannotWrite) {
   add("pattern of 201 rows", [](ItModule& m) { m.patterns[0] = ItPattern(201, 1); });
   add("cells missing", [](ItModule& m) { m.patterns[0].cells.pop_back(); });
   add("65 channels", [](ItModule& m) { m.channelPan.assign(65, 32); });
+  add("pattern wider than its channels", [](ItModule& m) { m.patterns[0] = ItPattern(64, 2); });
   add("loop past the data", [](ItModule& m) { m.samples[0].loopEnd = 65; });
   add("instrument without sample", [](ItModule& m) { m.instruments[0].sample = 0; });
   add("instrument naming a missing sample", [](ItModule& m) { m.instruments[0].sample = 2; });
