@@ -178,8 +178,8 @@ void paintChrome(Canvas& canvas, const TextMask& mask, int x0, int y0, const Chr
       const double t = (y - pad) / static_cast<double>(mask.height);
       const Colour base = style.ramp(clamp01(t + style.reflect * ny));
       const double diffuse = std::max(0.0, nx * Lx + ny * Ly + nz * Lz) / Lz;
-      const double spec = std::pow(std::max(0.0, nx * Hx + ny * Hy + nz * Hz), 40.0);
-      const Colour lit = base * (0.5 + 0.5 * diffuse) + Colour{1, 1, 1} * (spec * style.specular);
+      const double highlight = std::pow(std::max(0.0, nx * Hx + ny * Hy + nz * Hz), 40.0);
+      const Colour lit = base * (0.5 + 0.5 * diffuse) + Colour{1, 1, 1} * (highlight * style.specular);
       const Colour c = mix(style.outlineColour, lit, face);
 
       // "Over" onto what the canvas holds (premultiplied colours).

@@ -480,13 +480,13 @@ void arpeggios(Score& s) {
     for (int bar = 0; bar < 2; ++bar) {
       const int r = orderRow(o) + barRows * bar;
       const std::array<int, 7> l = ladder(chordAt(o, bar));
-      if (o <= 15 || o == 31 || (o >= 32 && o <= 44)) {
-        int accent = 30, soft = 22;
-        if (o >= 7 && o <= 15) accent = 20, soft = 14;
-        if (o >= 32) accent = 30, soft = 22;
+      if (o <= 15 || (o >= 31 && o <= 44)) {  // sixteenths: title, cube (in the background), tunnel
+        const bool background = o >= 7 && o <= 15;
+        const int accent = background ? 20 : 30, soft = background ? 14 : 22;
+        const int lift = o >= 41 ? 12 : 0;  // an octave up for the climax
         for (int k = 0; k < 16; ++k) {
           const int vol = o == 31 ? 14 + bar * 8 + k / 2 : (k % 4 == 0 ? accent : soft);
-          s.hit(chArp, r + 2 * k, insPluck, vol, l[static_cast<size_t>(rising[k])] + (o >= 41 && o <= 44 ? 12 : 0));
+          s.hit(chArp, r + 2 * k, insPluck, vol, l[static_cast<size_t>(rising[k])] + lift);
         }
       } else if (o <= 26) {
         for (int k = 0; k < 8; ++k) s.hit(chArp, r + 4 * k, insPluck, 18, l[static_cast<size_t>(broken[k])] + 12);
