@@ -458,9 +458,7 @@ void pads(Score& s) {
   // The swell of the opening, and a low pad under the logo.
   for (int r = 0; r < songRows; ++r)
     for (int ch : channels) s.volume(ch, r, 4 + 28 * r / 63);
-  s.at(0, chPad1)->volume = 4;
-  s.at(0, chPad2)->volume = 4;
-  s.at(0, chPad3)->volume = 4;
+  for (int ch : channels) s.at(0, ch)->volume = 4;
   const int lows[4] = {45, 41, 38, 40};  // A F D E
   const int lowRows[4] = {0, 64, 128, 160};
   for (int k = 0; k < 4; ++k) s.hit(chBass, lowRows[k], insPad, k == 0 ? 4 : 24, lows[k]);
