@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  build-essential cmake ninja-build pkg-config clang
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev valgrind
   # libraries
   libsdl2-dev libopenmpt-dev libpng-dev libfreetype-dev fonts-dejavu-core
   # tests and benchmarks

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -133,6 +134,26 @@ TEST(OpenmptAudio, PlaysAModuleThroughTheOutput) {
   musicClose();
   EXPECT_TRUE(recorder.notices.empty());
   EXPECT_GE(audio.audibleFrames(), 4410u);
+}
+
+}  // namespace
+}  // namespace vorlith
+
+namespace vorlith {
+namespace {
+
+TEST(OpenmptAudio, TheShowPlaysItsModuleWhileFramesAreDrawn) {
+  // The sound thread decodes the module while the frame loop draws; music
+  // start and close happen on the frame loop's side.
+  test::ScratchDirectory dir(true);  // gives the working directory back afterwards
+  std::filesystem::current_path(test::defaultAssets());
+  OpenmptAudio audio(true);
+  {
+    test::ShowHarness h(audio.library());
+    EXPECT_TRUE(h.recorder.notices.empty());
+    for (uint32_t t = 0; t < 20000 && audio.audibleFrames() < 8820; t += 40) h.frameAt(t);
+  }
+  EXPECT_GE(audio.audibleFrames(), 8820u);
 }
 
 }  // namespace
