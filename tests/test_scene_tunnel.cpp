@@ -75,42 +75,22 @@ TEST(SceneTunnel, CameraIsComputedForTheNextFrame) {
 TEST(SceneTunnel, LightLevelCourseAndTheStepsThatLeaveItAlone) {
   TunnelScene s;
   Show& show = s.show();
-  s.at(700);
-  EXPECT_EQ(show.lightLevel, 0);
-  s.at(900);
-  EXPECT_EQ(show.lightLevel, 132);
-  s.at(1023);
-  EXPECT_EQ(show.lightLevel, 255);
-  // q = 1024 writes no level: it stays 255, and the tunnel is not traced.
-  const float z = show.tunnel.cameraPosition.z;
-  s.at(1024);
-  EXPECT_EQ(show.lightLevel, 255);
-  EXPECT_EQ(show.tunnel.cameraPosition.z, z);
-  EXPECT_EQ(show.tunnelZ, 10240);
-  s.at(1100);
-  EXPECT_EQ(show.lightLevel, 179);
-  s.at(1300);
-  EXPECT_EQ(show.lightLevel, 0);  // 1279 - q kept within 0..255
-  s.at(1600);
-  EXPECT_EQ(show.lightLevel, 64);
-  s.at(1791);
-  EXPECT_EQ(show.lightLevel, 255);
-  s.at(1792);
-  EXPECT_EQ(show.lightLevel, 255);
-  s.at(2000);
-  EXPECT_EQ(show.lightLevel, 47);
-  s.at(2200);
-  EXPECT_EQ(show.lightLevel, 47);  // nothing writes it between 2148 and 2304
-  s.at(2500);
-  EXPECT_EQ(show.lightLevel, 196);
-  s.at(2600);
-  EXPECT_EQ(show.lightLevel, 255);  // q - 2304, at most 255
-  s.at(2700);
-  EXPECT_EQ(show.lightLevel, 255);  // from 2660 on it stays
-  s.at(3328);
-  EXPECT_EQ(show.lightLevel, 255);
-  s.at(3329);
-  EXPECT_EQ(show.lightLevel, 255);
+  // (q, level after that frame), in order: 1024 and 1792 write no level and
+  // keep the 255 of the frame before; 1300 clamps 1279 - q to 0; nothing
+  // writes it between 2148 and 2304, nor from 2660 on.
+  const int course[][2] = {{700, 0},     {900, 132},  {1023, 255}, {1024, 255}, {1100, 179}, {1300, 0},
+                           {1600, 64},   {1791, 255}, {1792, 255}, {2000, 47},  {2200, 47},  {2500, 196},
+                           {2600, 255},  {2700, 255}, {3328, 255}, {3329, 255}};
+  float z = 0;
+  for (const auto& [q, level] : course) {
+    s.at(q);
+    EXPECT_EQ(show.lightLevel, level) << "q " << q;
+    // At full level the tunnel is not traced: it keeps the camera it had.
+    if (q == 1024) {
+      EXPECT_EQ(show.tunnel.cameraPosition.z, z);
+    }
+    z = show.tunnel.cameraPosition.z;
+  }
 }
 
 }  // namespace
