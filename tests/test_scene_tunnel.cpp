@@ -1,9 +1,11 @@
 // Scene 5 frame by frame at chosen steps q of its curve: the camera carried
 // from one frame to the next, the course of the light level, and the hand-
-// over at q = 3328 / 3329 from the lights over the tunnel to the fade.
+// over at q = 3328 / 3329 from the lights over the tunnel to the fade, and
+// what each frame mixes with what.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <vector>
 
 #include "driver/show.h"
@@ -27,9 +29,49 @@ struct TunnelScene {
     ASSERT_EQ(h.show->sceneTimer.scaled(256, 3452), q);
   }
   Show& show() { return *h.show; }
+  const std::vector<uint32_t>& presented() const { return h.screen.lastFrame; }
+  // The tunnel as last traced, drawn again on its own.
+  std::vector<uint32_t> tunnelView() {
+    std::vector<uint32_t> view(framePixels);
+    show().tunnel.render(view.data());
+    return view;
+  }
+  // The lights as they stand now, drawn again on their own.
+  std::vector<uint32_t> lightsView() {
+    std::vector<uint32_t> view(framePixels);
+    Image image{frameWidth, frameHeight, 32, frameWidth * 4, reinterpret_cast<uint8_t*>(view.data())};
+    show().tunnelLights.render(image);
+    return view;
+  }
+  std::vector<uint32_t> layer(const Image* image) {
+    return std::vector<uint32_t>(imageWords(*image), imageWords(*image) + framePixels);
+  }
+
   test::ScratchDirectory dir{true};
+  // A texture of random bytes (the header is never looked at), so that the
+  // tunnel is not black.
+  bool textureWritten = [] {
+    std::vector<uint8_t> bytes(18 + 768 + 65536);
+    std::mt19937 random(5);
+    for (auto& b : bytes) b = static_cast<uint8_t>(random());
+    test::writeFile("gfx/texture1.tga", bytes);
+    return true;
+  }();
   test::ShowHarness h;
 };
+
+// a * weight / 256 + b * (256 - weight) / 256, byte by byte.
+std::vector<uint32_t> mix(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, uint32_t weight) {
+  std::vector<uint32_t> out(a.size());
+  for (size_t i = 0; i < a.size(); ++i)
+    for (int shift = 0; shift < 32; shift += 8) {
+      const uint32_t x = (a[i] >> shift) & 255, y = (b[i] >> shift) & 255;
+      out[i] |= (((x * weight) >> 8) + ((y * (256 - weight)) >> 8)) << shift;
+    }
+  return out;
+}
+
+std::vector<uint32_t> filled(uint32_t word) { return std::vector<uint32_t>(framePixels, word); }
 
 TEST(SceneTunnel, FirstFrameMakesLayerCWhiteAndFramesAreNotCleared) {
   TunnelScene s;
@@ -93,5 +135,64 @@ TEST(SceneTunnel, LightLevelCourseAndTheStepsThatLeaveItAlone) {
   }
 }
 
+TEST(SceneTunnel, FadesInFromWhiteOverTheTunnel) {
+  TunnelScene s;
+  // q = 0: weight 255 of white over the first view: 254 in every byte.
+  EXPECT_EQ(s.presented(), filled(0xFEFEFEFEu));
+  s.at(128);
+  const std::vector<uint32_t> tunnel = s.tunnelView();
+  EXPECT_NE(tunnel, filled(0));
+  EXPECT_EQ(s.presented(), mix(filled(0xFFFFFFFFu), tunnel, 127));
+  s.at(300);  // the tunnel alone
+  EXPECT_EQ(s.presented(), s.tunnelView());
+}
+
+TEST(SceneTunnel, LightsAreMixedOverTheTunnelByTheLevelOfTheFrameBefore) {
+  TunnelScene s;
+  s.at(899);
+  ASSERT_EQ(s.show().lightLevel, 131);
+  s.at(900);
+  EXPECT_EQ(s.layer(s.show().layerA), s.lightsView());
+  EXPECT_EQ(s.presented(), mix(s.lightsView(), s.tunnelView(), 131));
+}
+
+TEST(SceneTunnel, LightColoursFollowTheChain) {
+  TunnelScene s;
+  const auto colours = [&] {
+    std::vector<uint32_t> c;
+    for (int i = 0; i < s.show().tunnelLights.lightCount; ++i)
+      c.push_back(static_cast<uint32_t>(s.show().tunnelLights.lights[i].colour));
+    return c;
+  };
+  // (q, colour of every light after that frame)
+  const uint32_t chain[][2] = {{1024, 0x7F3CFF}, {1792, 0x3CFF7F}, {2400, 0xFF7F3C}, {2600, 0xE09346},
+                               {2900, 0x7BAB55}, {3000, 0xC84723}, {3100, 0xE30000}, {3328, 0x000000}};
+  for (const auto& [q, colour] : chain) {
+    s.at(static_cast<int>(q));
+    EXPECT_EQ(colours(), std::vector<uint32_t>(3, colour)) << "q " << q;
+  }
+}
+
+TEST(SceneTunnel, FromStep3329TheLightsGoStraightIntoTheFrameAndFadeToBlack) {
+  TunnelScene s;
+  s.at(2600);  // full level
+  s.at(3327);
+  const std::vector<uint32_t> before = s.presented();
+  s.at(3328);  // still through layerA, mixed by the level 255 over the last frame
+  const std::vector<uint32_t> lights = s.layer(s.show().layerA);
+  EXPECT_EQ(lights, s.lightsView());
+  EXPECT_EQ(s.presented(), mix(lights, before, 255));
+
+  s.at(3329);
+  EXPECT_EQ(s.layer(s.show().layerC), filled(0));
+  EXPECT_EQ(s.layer(s.show().layerA), lights);  // not drawn into any more
+  EXPECT_EQ(s.presented(), mix(filled(0), s.lightsView(), 1));
+  // Black lights still have their white cores.
+  const LightField::Light& light = s.show().tunnelLights.lights[0];
+  EXPECT_EQ(s.presented()[light.y * frameWidth + light.x], 0x00FEFEFEu);
+
+  s.at(3583);
+  EXPECT_EQ(s.presented(), filled(0));
+}
 }  // namespace
 }  // namespace vorlith
