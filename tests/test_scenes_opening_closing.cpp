@@ -227,10 +227,14 @@ TEST(SceneEnd, FadesThePictureInHoldsItExactlyAndEndsBlack) {
   EXPECT_TRUE(black(run.h->screen.lastFrame));
 }
 
-TEST(SceneEnd, PicturesOfAnotherSizeAreTreatedAsMissing) {
+TEST(SceneEnd, PicturesOfAnotherSizeAreRefusedAndTreatedAsMissing) {
   for (auto [w, h] : {std::pair{320, 199}, {319, 200}, {640, 400}, {1, 1}}) {
     SceneRun run(Pictures{.endWidth = w, .endHeight = h}, 162244);
-    ASSERT_NE(run.h->show->endPicture, nullptr);
+    EXPECT_EQ(run.h->show->endPicture, nullptr);
+    const std::string expected = "Can't use file (gfx/the_end.tga): " + std::to_string(w) + "x" + std::to_string(h) +
+                                 " pixels, the end picture must be 320x200";
+    ASSERT_FALSE(run.h->recorder.notices.empty());
+    EXPECT_EQ(run.h->recorder.notices[0].text, expected);
     EXPECT_TRUE(black(run.at(10356))) << w << "x" << h;
   }
   SceneRun missing(Pictures{.end = false}, 162244);
