@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <map>
 #include <random>
+#include <set>
 #include <vector>
 
 #include "driver/show.h"
@@ -194,5 +197,29 @@ TEST(SceneTunnel, FromStep3329TheLightsGoStraightIntoTheFrameAndFadeToBlack) {
   s.at(3583);
   EXPECT_EQ(s.presented(), filled(0));
 }
+TEST(SceneTunnel, WholeShowOnTheDefaultPackAtThirtyFrames) {
+  // Frame k is at k / 30 s: 3314 is scene 5's first frame, 3315 its first
+  // drawn one, 3558 the tunnel alone, 4866 its last; 5489 is the show's last.
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(test::defaultAssets());
+  const std::set<uint64_t> wanted = {3314, 3315, 3558, 3679, 4866, 5489};
+  std::map<uint64_t, std::vector<uint32_t>> frames;
+  const test::ShowRun run = test::runVirtualShow(30, [&](uint64_t k, const uint32_t* pixels) {
+    if (wanted.count(k)) frames[k].assign(pixels, pixels + framePixels);
+  });
+  std::filesystem::current_path(before);
+
+  EXPECT_EQ(run.frames, 5490u);
+  EXPECT_TRUE(run.notices.empty());
+  EXPECT_EQ(frames[3314], filled(0));  // draws nothing on the surface scene 4 cleared
+  EXPECT_EQ(frames[3315], filled(0xFEFEFEFEu));
+  // The tunnel itself: a textured picture, not a flat colour.
+  std::set<uint32_t> colours(frames[3558].begin(), frames[3558].end());
+  EXPECT_GT(colours.size(), 1000u);
+  EXPECT_NE(frames[3679], frames[3558]);
+  EXPECT_EQ(frames[4866], filled(0));
+  EXPECT_EQ(frames[5489], filled(0));
+}
+
 }  // namespace
 }  // namespace vorlith
