@@ -1,0 +1,89 @@
+// Cost of the tunnel's two halves: casting the 41x26 rays, and filling the
+// 320x200 frame from the grids.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "capture/capture.h"
+#include "driver/display.h"
+#include "driver/notice.h"
+#include "driver/show.h"
+#include "effects/tunnel.h"
+#include "image/image.h"
+#include "platform/openmpt_audio.h"
+
+namespace vorlith {
+namespace {
+
+// A tunnel in flight: camera along the axis, the three angles turned.
+struct FlyingTunnel {
+  FlyingTunnel() {
+    tunnel.init(300.0f);
+    tunnel.loadTexture();
+    tunnel.setLightFollowsCamera(1);
+    tunnel.setCameraPosition(0, 0, 12345.0f);
+    tunnel.setAngles(300, 200, 1500);
+    tunnel.trace();
+  }
+  ~FlyingTunnel() { tunnel.destroy(); }
+  Tunnel tunnel;
+};
+
+void BM_TunnelTrace(benchmark::State& state) {
+  FlyingTunnel f;
+  int z = 0;
+  for (auto _ : state) {
+    f.tunnel.setCameraPosition(0, 0, static_cast<float>(z += 10));
+    f.tunnel.trace();
+    benchmark::DoNotOptimize(f.tunnel.uGrid[0]);
+  }
+}
+BENCHMARK(BM_TunnelTrace);
+
+void BM_TunnelRender(benchmark::State& state) {
+  FlyingTunnel f;
+  std::vector<uint32_t> frame(framePixels);
+  for (auto _ : state) {
+    f.tunnel.render(frame.data());
+    benchmark::DoNotOptimize(frame.data());
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_TunnelRender);
+
+// One whole frame of scene 5 (draw, present off-screen) at step q of its
+// curve, on the default asset pack: 100 fading in from white, 600 the tunnel
+// alone, 900 the lights over the tunnel, 3400 the lights fading to black.
+void BM_SceneTunnelFrame(benchmark::State& state) {
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(VORLITH_ASSET_DIR);
+  setNoticeHandler([](void*, const char*, const char*) {}, nullptr);
+  Counter counter = Counter::manual();
+  OffscreenDisplay target;
+  ShowSetup setup;
+  setup.counter = &counter;
+  setup.display = offscreenDisplay(target);
+  setup.audio = silentAudioLibrary();
+  auto show = std::make_unique<Show>(&counter);
+  showStartup(*show, setup);
+  const auto frameAt = [&](uint64_t ms) {
+    counter.set(ms * 1000);
+    showFrame(*show);
+  };
+  constexpr uint64_t sceneStart = 110464;
+  frameAt(sceneStart);  // the scene's first frame
+  frameAt(sceneStart);  // starts the scene clock
+  const auto frameAtStep = [&](uint64_t q) { frameAt(sceneStart + (q * 3452 + 128) / 256); };
+  const uint64_t q = static_cast<uint64_t>(state.range(0));
+  frameAtStep(q > 2660 ? 2600 : q - 1);  // the light level the course has reached by then
+  for (auto _ : state) frameAtStep(q);
+  showShutdown(*show);
+  setNoticeHandler(nullptr, nullptr);
+  std::filesystem::current_path(previous);
+}
+BENCHMARK(BM_SceneTunnelFrame)->Arg(100)->Arg(600)->Arg(900)->Arg(3400);
+
+}  // namespace
+}  // namespace vorlith
