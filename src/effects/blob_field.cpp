@@ -6,20 +6,12 @@
 #include <new>
 
 #include "effects/overbright.h"
+#include "effects/truncate.h"
 #include "math/angles.h"
 
 namespace vorlith {
 
 namespace {
-
-// Truncates toward zero, saturating at the ends of the 32-bit range; a value
-// with no integer form (a division by zero, or far off screen) lands on an
-// end, which the bounds test then rejects.
-int32_t truncateSaturated(double v) {
-  if (v >= 2147483647.0) return INT32_MAX;
-  if (v > -2147483648.0) return static_cast<int32_t>(v);
-  return INT32_MIN;  // also not-a-number
-}
 
 // Where a particle's blob goes and how it is drawn this frame.
 struct Projection {

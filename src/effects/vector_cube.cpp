@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "effects/truncate.h"
 #include "image/additive_line.h"
 #include "math/angles.h"
 
@@ -16,14 +17,6 @@ constexpr VectorCube::Point cubeCorners[8] = {{-50, -50, 50}, {50, -50, 50}, {50
                                               {-50, -50, -50}, {50, -50, -50}, {50, 50, -50}, {-50, 50, -50}};
 constexpr VectorCube::Edge cubeEdges[12] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
                                             {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
-
-// Truncates toward zero; false when v has no 32-bit integer form (a corner
-// at or behind the eye plane).
-bool truncate32(double v, int32_t& out) {
-  if (!(v > -2147483649.0 && v < 2147483648.0)) return false;
-  out = static_cast<int32_t>(v);
-  return true;
-}
 
 }  // namespace
 
@@ -77,9 +70,10 @@ void VectorCube::draw(Image& image) {
       const double x2 = x1 * cosC + y * sinC;
       const double z2 = z1 * cosA - y2 * sinA;
       const double y3 = y2 * cosA + z1 * sinA;
-      onScreen[k] = truncate32(150 * x2 / (z2 - 150) + 160, projected[k].x) &&
-                    truncate32(150 * y3 / (z2 - 150) + 100, projected[k].y) &&
-                    truncate32(z2 + 150, projected[k].z);
+      // A corner on the eye plane has no projection at all.
+      onScreen[k] = z2 != 150 && truncateToInt32(150 * x2 / (z2 - 150) + 160, projected[k].x) &&
+                    truncateToInt32(150 * y3 / (z2 - 150) + 100, projected[k].y) &&
+                    truncateToInt32(z2 + 150, projected[k].z);
     }
     for (int e = 0; e < edgeCount && e < 12; ++e) {
       const Point& p = projected[edges[e].from];
