@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "../tests/frame_buffer.h"
 #include "../tests/scene_pictures.h"
 #include "capture/capture.h"
 #include "driver/display.h"
@@ -45,14 +46,7 @@ struct PictureFolder {
   std::filesystem::path path, previous;
 };
 
-struct Frame {
-  Frame() : words(framePixels, 0), image{frameWidth, frameHeight, 32, frameWidth * 4, nullptr} {
-    image.pixels = reinterpret_cast<uint8_t*>(words.data());
-  }
-  void clear() { std::fill(words.begin(), words.end(), 0u); }
-  std::vector<uint32_t> words;
-  Image image;
-};
+using Frame = test::FrameBuffer;
 
 void BM_AdditiveLine(benchmark::State& state) {
   Frame f;

@@ -5,26 +5,22 @@
 #include <utility>
 #include <vector>
 
+#include "frame_buffer.h"
 #include "image/additive_line.h"
 
 namespace vorlith {
 namespace {
 
-struct Frame {
-  Frame() : words(framePixels, 0), image{frameWidth, frameHeight, 32, frameWidth * 4, nullptr} {
-    image.pixels = reinterpret_cast<uint8_t*>(words.data());
-  }
-  uint32_t at(int x, int y) const { return words[static_cast<size_t>(y) * frameWidth + x]; }
-  std::set<std::pair<int, int>> lit() const {
-    std::set<std::pair<int, int>> points;
-    for (int y = 0; y < frameHeight; ++y)
-      for (int x = 0; x < frameWidth; ++x)
-        if (at(x, y) != 0) points.insert({x, y});
-    return points;
-  }
-  std::vector<uint32_t> words;
-  Image image;
-};
+using Frame = test::FrameBuffer;
+
+// The pixels that are not 0.
+std::set<std::pair<int, int>> litPoints(const Frame& f) {
+  std::set<std::pair<int, int>> points;
+  for (int y = 0; y < frameHeight; ++y)
+    for (int x = 0; x < frameWidth; ++x)
+      if (f.at(x, y) != 0) points.insert({x, y});
+  return points;
+}
 
 using Points = std::set<std::pair<int, int>>;
 
@@ -32,24 +28,24 @@ TEST(AdditiveLine, VisitsTheDocumentedPoints) {
   {
     Frame f;
     drawAdditiveLine(f.image, 0, 0, 4, 1, 0xFFFFFF, 256);
-    EXPECT_EQ(f.lit(), (Points{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 1}}));
+    EXPECT_EQ(litPoints(f), (Points{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 1}}));
   }
   {
     // 45 degrees counts as y-major and takes only diagonal steps.
     Frame f;
     drawAdditiveLine(f.image, 0, 0, 5, 5, 0xFFFFFF, 256);
-    EXPECT_EQ(f.lit(), (Points{{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}}));
+    EXPECT_EQ(litPoints(f), (Points{{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}}));
   }
   {
     // Drawn backwards and steep: the error starts at half the major length.
     Frame f;
     drawAdditiveLine(f.image, 3, 4, 2, 0, 0x010101, 256);
-    EXPECT_EQ(f.lit(), (Points{{3, 4}, {3, 3}, {2, 2}, {2, 1}, {2, 0}}));
+    EXPECT_EQ(litPoints(f), (Points{{3, 4}, {3, 3}, {2, 2}, {2, 1}, {2, 0}}));
   }
   {
     Frame f;
     drawAdditiveLine(f.image, 7, 9, 7, 9, 0x000001, 256);
-    EXPECT_EQ(f.lit(), (Points{{7, 9}}));
+    EXPECT_EQ(litPoints(f), (Points{{7, 9}}));
     EXPECT_EQ(f.at(7, 9), 1u);  // once, not twice
   }
 }
@@ -84,14 +80,14 @@ TEST(AdditiveLine, ClipsPointByPointWithoutStoppingTheWalk) {
     drawAdditiveLine(f.image, -10, 100, 10, 100, 0x000001, 256);
     Points expected;
     for (int x = 0; x <= 10; ++x) expected.insert({x, 100});
-    EXPECT_EQ(f.lit(), expected);
+    EXPECT_EQ(litPoints(f), expected);
   }
   {
     Frame f;
     drawAdditiveLine(f.image, -50, 100, 400, 100, 0x000001, 256);
     Points expected;
     for (int x = 0; x < frameWidth; ++x) expected.insert({x, 100});
-    EXPECT_EQ(f.lit(), expected);
+    EXPECT_EQ(litPoints(f), expected);
   }
   {
     // Leaves through the bottom and comes back in no more: only the frame part.
@@ -99,16 +95,16 @@ TEST(AdditiveLine, ClipsPointByPointWithoutStoppingTheWalk) {
     drawAdditiveLine(f.image, 0, 190, 20, 210, 0x000001, 256);
     Points expected;
     for (int i = 0; i < 10; ++i) expected.insert({i, 190 + i});
-    EXPECT_EQ(f.lit(), expected);
+    EXPECT_EQ(litPoints(f), expected);
   }
   {
     // Ends far outside the 32-bit comfortable range, and wholly outside lines.
     Frame f;
     drawAdditiveLine(f.image, -2000000000, -5, 2000000000, -5, 0xFFFFFF, 256);
     drawAdditiveLine(f.image, 400, -2147483647 - 1, 400, 2147483647, 0xFFFFFF, 256);
-    EXPECT_TRUE(f.lit().empty());
+    EXPECT_TRUE(litPoints(f).empty());
     drawAdditiveLine(f.image, 319, -100000, 319, 100000, 0x000001, 256);
-    EXPECT_EQ(f.lit().size(), 200u);
+    EXPECT_EQ(litPoints(f).size(), 200u);
   }
 }
 
@@ -144,7 +140,7 @@ TEST(AdditiveLine, MatchesAPlainStepByStepWalkOnRandomLines) {
     const int x0 = next(-100, 420), y0 = next(-100, 300), x1 = next(-100, 420), y1 = next(-100, 300);
     Frame f;
     drawAdditiveLine(f.image, x0, y0, x1, y1, 0x000001, 256);
-    ASSERT_EQ(f.lit(), plain(x0, y0, x1, y1)) << x0 << "," << y0 << " -> " << x1 << "," << y1;
+    ASSERT_EQ(litPoints(f), plain(x0, y0, x1, y1)) << x0 << "," << y0 << " -> " << x1 << "," << y1;
   }
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "effects/blob_field.h"
+#include "frame_buffer.h"
 #include "support.h"
 
 namespace vorlith {
@@ -22,15 +23,7 @@ void writeSprite(const std::vector<std::pair<int, uint32_t>>& topFirst) {
   test::writeFile("gfx/blob_1.tga", test::tgaBytes(16, 16, 32, fileOrder));
 }
 
-struct Frame {
-  Frame() : words(framePixels, 0), image{frameWidth, frameHeight, 32, frameWidth * 4, nullptr} {
-    image.pixels = reinterpret_cast<uint8_t*>(words.data());
-  }
-  uint32_t& at(int x, int y) { return words[static_cast<size_t>(y) * frameWidth + x]; }
-  size_t lit() const { return static_cast<size_t>(std::count_if(words.begin(), words.end(), [](uint32_t w) { return w; })); }
-  std::vector<uint32_t> words;
-  Image image;
-};
+using Frame = test::FrameBuffer;
 
 // A field of one particle over a 16x16 picture, all angles 0.
 struct OneBlob {
@@ -192,11 +185,15 @@ TEST(BlobField, NoProjectionOnTheViewersPlaneOrOutsideThe32BitRange) {
   // z3 = 150 exactly: the projection would divide by zero; off screen.
   b.place(0, 0, 150);
   b.field.render(f.image);
+  EXPECT_EQ(b.particle().screenX, INT32_MIN);
+  EXPECT_EQ(b.particle().screenY, INT32_MIN);
   EXPECT_EQ(b.particle().fade, 0);
   // The ribbon scene's spiral hits it: radius 150, tilt 64, twist 64.
   b.place(150, 0, -90);
   b.field.setRotation(64, 0, 64);
+  b.particle().screenX = 0;
   b.field.render(f.image);
+  EXPECT_EQ(b.particle().screenX, INT32_MIN);
   // Projected far outside the 32-bit range.
   b.field.setRotation(0, 0, 0);
   b.place(2000000000, -2000000000, 149);

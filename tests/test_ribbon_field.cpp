@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "effects/ribbon_field.h"
+#include "frame_buffer.h"
 #include "support.h"
 
 namespace vorlith {
@@ -31,14 +32,7 @@ void writeCoordinateTexture() {
   writePicture("gfx/voxel_texture.tga", 256, 256, [](int c, int r) { return 0x400000u | uint32_t(r) << 8 | uint32_t(c); });
 }
 
-struct Frame {
-  Frame() : words(framePixels, 0), image{frameWidth, frameHeight, 32, frameWidth * 4, nullptr} {
-    image.pixels = reinterpret_cast<uint8_t*>(words.data());
-  }
-  uint32_t at(int x, int y) const { return words[static_cast<size_t>(y) * frameWidth + x]; }
-  std::vector<uint32_t> words;
-  Image image;
-};
+using Frame = test::FrameBuffer;
 
 // A field made in a scratch directory holding the pictures that were written.
 struct Field {

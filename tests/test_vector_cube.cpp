@@ -5,24 +5,13 @@
 #include <vector>
 
 #include "effects/vector_cube.h"
+#include "frame_buffer.h"
 #include "image/additive_line.h"
 
 namespace vorlith {
 namespace {
 
-struct Frame {
-  Frame() : words(framePixels, 0), image{frameWidth, frameHeight, 32, frameWidth * 4, nullptr} {
-    image.pixels = reinterpret_cast<uint8_t*>(words.data());
-  }
-  uint32_t at(int x, int y) const { return words[static_cast<size_t>(y) * frameWidth + x]; }
-  bool blank() const {
-    for (uint32_t w : words)
-      if (w) return false;
-    return true;
-  }
-  std::vector<uint32_t> words;
-  Image image;
-};
+using Frame = test::FrameBuffer;
 
 struct Cube {
   explicit Cube(int capacity) { cube.init(capacity); }
