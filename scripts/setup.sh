@@ -10,6 +10,8 @@ packages=(
   libsdl2-dev libopenmpt-dev libpng-dev libfreetype-dev fonts-dejavu-core
   # tests and benchmarks
   libgtest-dev libbenchmark-dev
+  # video export (found on PATH at run time; the export tests use it)
+  ffmpeg
 )
 
 missing=()

@@ -39,11 +39,21 @@ TEST(Options, EachOptionIsRead) {
   EXPECT_TRUE(options.noDialogs);
 
   Options capture;
-  ASSERT_TRUE(parse({"--capture", "out", "--fps", "10", "--frames", "0,5,5,300"}, capture, error)) << error;
+  ASSERT_TRUE(parse({"--capture", "out", "--fps", "10", "--frames", "0,5,5,300", "--start", "160", "--until", "165",
+                     "--video-scale", "2"},
+                    capture, error))
+      << error;
+  EXPECT_EQ(capture.untilMs, 165000u);
+  EXPECT_EQ(capture.videoScale, 2);
   EXPECT_EQ(capture.mode, Options::Mode::capture);
   EXPECT_EQ(capture.capture, "out");
   EXPECT_EQ(capture.fps, 10u);
   EXPECT_EQ(capture.frames, (std::set<uint64_t>{0, 5, 300}));
+
+  Options bench;
+  ASSERT_TRUE(parse({"--bench"}, bench, error));
+  EXPECT_EQ(bench.mode, Options::Mode::bench);
+  EXPECT_EQ(bench.fps, 60u);
 
   Options help, version;
   ASSERT_TRUE(parse({"--help"}, help, error));
@@ -58,6 +68,8 @@ TEST(Options, BadValuesAreRefusedWithExitStatus2) {
       {"--start", "-1"},       {"--start", "200"},     {"--start", "1e3"},   {"--start", "nan"},
       {"--capture", "x", "--fps", "0"}, {"--capture", "x", "--frames", "1,,2"}, {"--capture", "x", "--frames", "a"},
       {"--fps", "30"},         {"--bogus"},            {"--assets", ""},
+      {"--capture", "x", "--video-scale", "9"}, {"--capture", "x", "--start", "5", "--until", "4"},
+      {"--until", "3"},        {"--bench", "--until", "3"},
   };
   for (const auto& args : bad) {
     Options options;

@@ -69,7 +69,7 @@ TEST(Capture, ChosenFramesAreWrittenAndRepeatByteForByte) {
   ScratchDirectory first, second;
   for (const ScratchDirectory* out : {&first, &second}) {
     CaptureOptions options;
-    options.directory = out->path().string();
+    options.output = out->path().string();
     options.fps = 10;
     options.frames = {0, 5};
     ASSERT_EQ(runCapture(options), 0);

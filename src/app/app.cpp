@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/options.h"
+#include "capture/bench_run.h"
 #include "capture/capture.h"
 #include "driver/notice.h"
 #include "driver/show.h"
@@ -58,12 +59,15 @@ int appMain(int argc, const char* const* argv) {
       return 2;
     }
   }
+  if (options.mode == Options::Mode::bench) return runBench(options.fps);
   if (options.mode == Options::Mode::capture) {
     CaptureOptions capture;
-    capture.directory = options.capture;
+    capture.output = options.capture;
     capture.fps = options.fps;
     capture.frames = options.frames;
     capture.startMs = options.startMs;
+    capture.untilMs = options.untilMs;
+    capture.videoScale = options.videoScale;
     return runCapture(capture);
   }
   return playInWindow(options);

@@ -55,16 +55,24 @@ const char* usageText() {
          "  --aspect          show the frame at 4:3, as a CRT did\n"
          "  --mute            play without sound (no audio device is opened)\n"
          "  --no-dialogs      report missing files on stderr instead of in message boxes\n"
-         "  --capture DIR     render off-screen on a virtual clock and write every frame\n"
-         "                    to DIR as frame_NNNNNN.png\n"
+         "  --capture OUT     render off-screen on a virtual clock, as fast as the machine can:\n"
+         "                    OUT.mp4  a video (H.264 + AAC, needs ffmpeg)\n"
+         "                    OUT.wav  the sound alone\n"
+         "                    OUT      a directory of frame_NNNNNN.png files and audio.wav\n"
          "  --fps N           frames per second of a capture (1 to 1000, default 30)\n"
+         "  --until SECONDS   end a capture before this show time\n"
+         "  --video-scale N   a video's pictures at N times 320x200 (1 to 8, default 4)\n"
          "  --frames LIST     write only these frames of a capture, e.g. 0,5,300\n"
+         "  --bench           play the show headless as fast as possible and print what each\n"
+         "                    scene's frames cost (default 60 fps; --fps N to change)\n"
          "  --version         print the version\n"
          "  --help            print this text\n";
 }
 
 bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
   bool fpsGiven = false;
+  bool untilGiven = false;
+  bool videoScaleGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view name = argv[i];
     auto value = [&](std::string& out) {
@@ -81,6 +89,8 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       options.mode = Options::Mode::help;
     } else if (name == "--version") {
       options.mode = Options::Mode::version;
+    } else if (name == "--bench") {
+      if (options.mode == Options::Mode::show) options.mode = Options::Mode::bench;
     } else if (name == "--fullscreen") {
       options.window.fullscreen = true;
     } else if (name == "--aspect") {
@@ -101,6 +111,21 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
         error = "--start takes seconds from 0 to 182.956, not '" + text + "'";
         return false;
       }
+    } else if (name == "--until") {
+      if (!value(text)) return false;
+      if (!parseSeconds(text, options.untilMs) || options.untilMs == 0) {
+        error = "--until takes seconds from 0 to 182.956, not '" + text + "'";
+        return false;
+      }
+      untilGiven = true;
+    } else if (name == "--video-scale") {
+      if (!value(text)) return false;
+      if (!parseUnsigned(text, 1, 8, number)) {
+        error = "--video-scale takes a whole number from 1 to 8, not '" + text + "'";
+        return false;
+      }
+      options.videoScale = static_cast<int>(number);
+      videoScaleGiven = true;
     } else if (name == "--scale") {
       if (!value(text)) return false;
       if (!parseUnsigned(text, 1, 16, number)) {
@@ -134,8 +159,19 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       return false;
     }
   }
-  if (options.mode == Options::Mode::show && (fpsGiven || !options.frames.empty())) {
-    error = "--fps and --frames go with --capture";
+  if (options.mode == Options::Mode::show && (fpsGiven || untilGiven || videoScaleGiven || !options.frames.empty())) {
+    error = "--fps, --until, --video-scale and --frames go with --capture";
+    return false;
+  }
+  if (options.mode == Options::Mode::bench) {
+    if (!options.capture.empty() || untilGiven || videoScaleGiven || !options.frames.empty()) {
+      error = "--bench takes only --fps and --assets";
+      return false;
+    }
+    if (!fpsGiven) options.fps = 60;
+  }
+  if (untilGiven && options.untilMs <= options.startMs) {
+    error = "--until must come after --start";
     return false;
   }
   return true;

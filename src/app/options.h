@@ -8,11 +8,13 @@
 namespace vorlith {
 
 struct Options {
-  enum class Mode { show, capture, help, version };
+  enum class Mode { show, capture, bench, help, version };
   Mode mode = Mode::show;
   std::string assets;          // change to this directory first
   uint32_t startMs = 0;        // begin this far into the show
+  uint32_t untilMs = 0;        // a capture ends before this show time (0: at the end)
   std::string capture;         // capture output
+  int videoScale = 4;          // a video's pictures are this many times the frame
   uint32_t fps = 30;           // capture frame rate
   std::set<uint64_t> frames;   // capture only these frames
   WindowOptions window;

@@ -4,18 +4,41 @@
 #include <set>
 #include <string>
 
+#include "driver/display.h"
+
 namespace vorlith {
 
 struct CaptureOptions {
-  std::string directory;       // where frame_NNNNNN.png files go
+  // A directory (PNG frames, plus audio.wav when every frame is written), a
+  // file ending in .wav (the sound alone) or in .mp4 (a video through ffmpeg).
+  std::string output;
   uint32_t fps = 30;           // frames per second of the virtual clock
   std::set<uint64_t> frames;   // frame indices to write; empty writes every frame
   uint32_t startMs = 0;        // begin this far into the show
+  uint32_t untilMs = 0;        // end before this show time (0: run to the end of the show)
+  int videoScale = 4;          // a video's pictures are this many times 320x200
 };
 
-// Runs the whole show on the virtual clock with an off-screen surface and
-// writes the chosen frames as PNG files. Returns the program's exit status.
+enum class CaptureKind { pictures, sound, video };
+CaptureKind captureKind(const std::string& output);
+
+// Runs the whole show (or the chosen span) on the virtual clock with an
+// off-screen surface and writes what the output asks for. Returns the
+// program's exit status.
 int runCapture(const CaptureOptions& options);
+
+// Frames a capture presents: the first frame at startMs, one every 1/fps
+// seconds, up to the first frame at or past untilMs (not included), or with
+// untilMs 0 up to and including the show's last, black frame.
+uint64_t captureFrameCount(uint32_t fps, uint32_t startMs, uint32_t untilMs);
+
+// Runs the show on the virtual clock with an off-screen surface, handing each
+// presented frame to onFrame, which returns false to end the run after that
+// frame. The run also ends after the span of options (start, until).
+int runOffscreen(const CaptureOptions& options, const std::function<bool(uint64_t, const uint32_t*)>& onFrame);
+
+// The show time that the clock reads during frame k of a capture.
+uint32_t captureShowTime(uint32_t fps, uint32_t startMs, uint64_t frame);
 
 // The off-screen display: every presented frame goes to a function, with its
 // index. Its only key is an Escape that the owner may ask for to end the run.
@@ -24,7 +47,6 @@ struct OffscreenDisplay {
   uint64_t presented = 0;
   bool stopRequested = false;
 };
-struct Display;
 Display offscreenDisplay(OffscreenDisplay& target);
 
 // "frame_000042.png"

@@ -1,8 +1,27 @@
+// Scene 1: the logo fades in, holds and fades out in the middle of the
+// screen while its rays stream from a centre sweeping from right to left.
 #include "driver/scenes.h"
 #include "driver/show.h"
+#include "image/light_rays.h"
+#include "image/raster.h"
 
 namespace vorlith {
 
-void sceneLogoFrame(Show& show) { show.clearAfterPresent = false; }
+void sceneLogoFrame(Show& show) {
+  show.clearAfterPresent = false;
+  const int32_t n = show.sceneTimer.scaled(724, 10356);
+  const int32_t sweep = show.sceneTimer.scaled(320, 10356);
+  const int level = fadeLevel(n, 724);
+  Image& frame = *show.frameImage;
+
+  // layerB: the logo at the current level over black; layerA, empty between
+  // frames, takes it as the source of the rays.
+  if (show.logoPicture) imageBlitKeyedCapped(*show.layerB, *show.logoPicture, colourKey, -1, -1, level);
+  imageAddSaturate(*show.layerB, *show.layerA);
+  drawLightRays(*show.layerA, frame, 319 - sweep, 100);
+  // The sharp logo on top of its rays.
+  if (show.logoPicture) imageBlitKeyedCapped(frame, *show.logoPicture, colourKey, -1, -1, level);
+  imageClear(*show.layerA);
+}
 
 }  // namespace vorlith

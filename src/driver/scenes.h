@@ -17,6 +17,22 @@ void sceneTunnelFirst(Show& show);    // scene 5: tunnel and lights
 void sceneTunnelFrame(Show& show);
 void sceneEndFrame(Show& show);       // scene 6: end picture
 
+// The fade of scenes 1 and 2 from a curve running 0..end: the curve itself
+// while below 255, then end - curve while that lies in 0..254, else 255. So it
+// rises over 0..254, holds 255 and falls back to 0 as the curve reaches end.
+inline int fadeLevel(int curve, int end) {
+  if (curve < 255) return curve;
+  const int d = end - curve;
+  return d >= 0 && d < 255 ? d : 255;
+}
+
+// The level of scene 6 from its curve q (0..1449): rises over q = 0..255,
+// holds 255, falls as (1449 - q) / 2 to 0 at q = 1449.
+int endLevel(int curve);
+
+// The column of scene 2's ray centre for the swing byte: 160 + trunc(150 sin).
+int titleRayX(int swing);
+
 // Places the three lights of a field on their orbits for the angle byte a.
 void orbitLights(LightField& field, int a);
 

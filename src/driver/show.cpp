@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "driver/notice.h"
 #include "driver/scenes.h"
 #include "driver/schedule.h"
 #include "image/raster.h"
@@ -13,6 +14,8 @@
 namespace vorlith {
 
 namespace {
+
+constexpr const char* endPicturePath = "gfx/the_end.tga";
 
 void releaseFrameImage(Show& show) {
   imageReleaseHeader(show.frameImage);
@@ -45,7 +48,17 @@ bool showStartup(Show& show, const ShowSetup& setup) {
   show.layerB = imageCreate(frameWidth, frameHeight, 32);
   show.layerC = imageCreate(frameWidth, frameHeight, 32);
 
-  show.endPicture = imageLoad("gfx/the_end.tga");
+  show.endPicture = imageLoad(endPicturePath);
+  // The end scene copies its picture whole as a frame; a picture of any other
+  // size would be read past its end, so it is refused like an unreadable one.
+  if (show.endPicture && !imageIs(show.endPicture, frameWidth, frameHeight)) {
+    char text[200];
+    std::snprintf(text, sizeof text, "Can't use file (%s): %dx%d pixels, the end picture must be %dx%d",
+                  endPicturePath, show.endPicture->width, show.endPicture->height, frameWidth, frameHeight);
+    notice(imageLoadCaption, text);
+    imageFree(show.endPicture);
+    show.endPicture = nullptr;
+  }
   show.codeCredit = imageLoad("gfx/code_qev.tga");
   show.musicCredit = imageLoad("gfx/music_tolvane.tga");
   show.gfxCredit = imageLoad("gfx/gfx_qev.tga");

@@ -1,11 +1,130 @@
 #include "effects/light_field.h"
 
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "effects/overbright.h"
+
 namespace vorlith {
 
-void LightField::init(int count, const Image&) { lightCount = count; }
-void LightField::setLightPosition(int, int, int) {}
-void LightField::setLightColour(int, uint32_t) {}
-void LightField::render(Image&) {}
-void LightField::destroy() {}
+namespace {
+
+template <typename T>
+std::unique_ptr<T[]> allocate(size_t count) {
+  return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
+}
+
+int32_t channel(int32_t value) { return std::clamp(value, 0, 255); }
+
+}  // namespace
+
+float lightIntensity(int dx, int dy) {
+  // At the light itself the formula would divide by zero; 1285 is a little
+  // less than the 1285.714 at distance 1.
+  if (dx == 0 && dy == 0) return 1285.0f;
+  const double squared = static_cast<double>(int64_t{dx} * dx + int64_t{dy} * dy);
+  return static_cast<float>(9000000000.0 / (std::sqrt(squared) * 7000000.0));
+}
+
+void LightField::init(int count, const Image& reference) {
+  destroy();
+  const int32_t w = std::max(0, reference.width);
+  const int32_t h = std::max(0, reference.height);
+  const int32_t n = std::max(0, count);
+  const size_t mirroredWidth = w > 0 ? 2 * static_cast<size_t>(w) - 1 : 0;
+
+  lights = allocate<Light>(static_cast<size_t>(n));
+  additions_ = allocate<uint32_t>(static_cast<size_t>(n) * 256);
+  intensityTable = allocate<std::unique_ptr<float[]>>(static_cast<size_t>(h));
+  levels_ = allocate<uint8_t>(mirroredWidth * static_cast<size_t>(h));
+  bool complete = lights && additions_ && intensityTable && levels_;
+  for (int32_t dy = 0; complete && dy < h; ++dy) {
+    intensityTable[dy] = allocate<float>(static_cast<size_t>(w));
+    complete = intensityTable[dy] != nullptr;
+  }
+  if (!complete) {
+    destroy();
+    return;
+  }
+
+  lightCount = n;
+  width = w;
+  height = h;
+  for (int32_t dy = 0; dy < h; ++dy) {
+    float* entries = intensityTable[dy].get();
+    uint8_t* middle = levels_.get() + static_cast<size_t>(dy) * mirroredWidth + (w - 1);
+    for (int32_t dx = 0; dx < w; ++dx) {
+      entries[dx] = lightIntensity(dx, dy);
+      // Whole intensities, truncated and held at 255, exactly as render
+      // would take them from the float entry.
+      const uint8_t level = static_cast<uint8_t>(entries[dx] > 255.0f ? 255 : static_cast<int>(entries[dx]));
+      middle[dx] = level;
+      middle[-dx] = level;
+    }
+  }
+  for (int32_t i = 0; i < n; ++i) lights[i] = Light{0, 0, 0, 0, 0, 0};
+}
+
+void LightField::setLightPosition(int index, int x, int y) {
+  if (index < 0 || index >= lightCount) return;
+  lights[index].x = x;
+  lights[index].y = y;
+}
+
+void LightField::setLightColour(int index, uint32_t colour) {
+  if (index < 0 || index >= lightCount) return;
+  Light& light = lights[index];
+  light.colour = static_cast<int32_t>(colour);
+  light.red = static_cast<int32_t>((colour >> 16) & 0xFF);
+  light.green = static_cast<int32_t>((colour >> 8) & 0xFF);
+  light.blue = static_cast<int32_t>(colour & 0xFF);
+}
+
+void LightField::render(Image& target) {
+  if (!target.pixels || target.width != width || target.height != height || target.bitsPerPixel != 32 ||
+      target.bytesPerLine != int64_t{width} * 4 || width == 0)
+    return;
+
+  // What each intensity adds with each light's colour; a contribution above
+  // 255 is held there, which changes nothing since every sum is held at 255.
+  for (int32_t i = 0; i < lightCount; ++i) {
+    const Light& light = lights[i];
+    uint32_t* table = additions_.get() + static_cast<size_t>(i) * 256;
+    for (int32_t e = 0; e < 256; ++e) {
+      const auto add = [e](int32_t c) { return static_cast<uint32_t>(std::min(255, overbright(channel(c), e))); };
+      table[e] = add(light.red) << 16 | add(light.green) << 8 | add(light.blue);
+    }
+  }
+
+  const int64_t mirroredWidth = 2 * int64_t{width} - 1;
+  uint32_t* row = imageWords(target);
+  for (int32_t y = 0; y < height; ++y, row += width) {
+    std::fill(row, row + width, 0u);
+    for (int32_t i = 0; i < lightCount; ++i) {
+      const Light& light = lights[i];
+      // Only where the offset from the light lies within the table; a light
+      // inside the reference rectangle reaches every pixel.
+      const int64_t dy = std::abs(int64_t{light.y} - y);
+      if (dy >= height) continue;
+      const int64_t first = std::max<int64_t>(0, int64_t{light.x} - (width - 1));
+      const int64_t last = std::min<int64_t>(width - 1, int64_t{light.x} + (width - 1));
+      if (first > last) continue;
+      const uint8_t* levels = levels_.get() + dy * mirroredWidth + (width - 1) + (first - light.x);
+      addLightSpan(row + first, levels, additions_.get() + static_cast<size_t>(i) * 256,
+                   static_cast<int>(last - first + 1));
+    }
+  }
+}
+
+void LightField::destroy() {
+  lights.reset();
+  intensityTable.reset();
+  levels_.reset();
+  additions_.reset();
+  lightCount = 0;
+  width = 0;
+  height = 0;
+}
 
 }  // namespace vorlith

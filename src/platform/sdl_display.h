@@ -1,5 +1,10 @@
 #pragma once
+#include <SDL_rect.h>
+
+#include <chrono>
+#include <cstdint>
 #include <deque>
+#include <vector>
 
 #include "driver/display.h"
 
@@ -32,11 +37,28 @@ class SdlDisplay {
   void close();
   void present(const uint32_t* pixels);
   void pumpEvents();
+  bool openRenderer();
+  bool openSurface();
+  void fitOutput();
+  void fitSurface();
+  void presentToSurface(const uint32_t* pixels);
+  void pace();
 
   WindowOptions options_;
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
+  SDL_Texture* upscaled_ = nullptr;  // --aspect: the frame at a whole multiple, then smoothed to 4:3
+  // Without a graphics card: the frame scaled by a loop into the window's pixels.
+  SDL_Rect box_{};
+  std::vector<int> columnOf_;
+  std::vector<int> rowOf_;
+  std::vector<uint32_t> scaled_;
+  int outputWidth_ = 0;
+  int outputHeight_ = 0;
+  bool vsync_ = false;
+  std::chrono::steady_clock::duration refresh_{};
+  std::chrono::steady_clock::time_point lastPresent_{};
   int frameWidth_ = 0;
   int frameHeight_ = 0;
   std::deque<int> keys_;

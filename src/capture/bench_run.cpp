@@ -1,0 +1,74 @@
+#include "capture/bench_run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "capture/capture.h"
+#include "driver/schedule.h"
+
+namespace vorlith {
+
+namespace {
+
+const char* const sceneNames[sceneCount + 1] = {"logo", "title", "cube", "ribbons", "tunnel", "end", "last"};
+
+// The scene whose window holds show time t (7 past the end).
+int sceneAt(uint32_t t) {
+  for (int k = 0; k < sceneCount; ++k)
+    if (t < scenes[k].end) return k;
+  return sceneCount;
+}
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+}  // namespace
+
+int runBench(uint32_t fps) {
+  using Clock = std::chrono::steady_clock;
+  std::vector<std::vector<double>> costs(sceneCount + 1);
+  uint64_t digest = 0xcbf29ce484222325ull;  // FNV-1a over the shown bytes of every frame
+  CaptureOptions options;
+  options.fps = fps;
+  const auto begin = Clock::now();
+  auto last = begin;
+  const int status = runOffscreen(options, [&](uint64_t frame, const uint32_t* pixels) {
+    const auto now = Clock::now();
+    costs[sceneAt(captureShowTime(fps, 0, frame))].push_back(std::chrono::duration<double, std::milli>(now - last).count());
+    for (int i = 0; i < 64000; ++i) {
+      const uint32_t p = pixels[i] & 0x00FFFFFF;
+      digest = (digest ^ p) * 0x100000001b3ull;
+    }
+    last = Clock::now();  // the digest is not part of the frame's cost
+    return true;
+  });
+  if (status != 0) return status;
+  double work = 0;
+  uint64_t frames = 0;
+  for (const auto& scene : costs)
+    for (double c : scene) work += c, ++frames;
+  const double show = frames / static_cast<double>(fps);
+  std::printf("vorlith bench: %llu frames at %u fps on the virtual clock\n", static_cast<unsigned long long>(frames),
+              fps);
+  std::printf("%-10s %7s %9s %9s %9s\n", "scene", "frames", "mean ms", "median ms", "max ms");
+  for (int k = 0; k <= sceneCount; ++k) {
+    const auto& c = costs[k];
+    if (c.empty()) continue;
+    double sum = 0;
+    for (double v : c) sum += v;
+    std::printf("%d %-8s %7zu %9.3f %9.3f %9.3f\n", k + 1, sceneNames[k], c.size(), sum / c.size(), median(c),
+                *std::max_element(c.begin(), c.end()));
+  }
+  std::printf("whole show: %.2f s of work for %.2f s of show: %.1fx real time\n", work / 1000, show,
+              work > 0 ? show * 1000 / work : 0);
+  std::printf("frames digest: %016llx\n", static_cast<unsigned long long>(digest));
+  return 0;
+}
+
+}  // namespace vorlith

@@ -1,0 +1,23 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+
+namespace vorlith {
+
+// A one-line progress bar on stderr (frames, percent, speed as a multiple of
+// real time, time left), shown only when stderr is a terminal.
+class Progress {
+ public:
+  Progress(uint64_t totalFrames, uint32_t fps);
+  void update(uint64_t framesDone);
+  void finish();
+
+ private:
+  uint64_t total_;
+  uint32_t fps_;
+  bool shown_;
+  std::chrono::steady_clock::time_point begin_;
+  std::chrono::steady_clock::time_point lastDrawn_;
+};
+
+}  // namespace vorlith
