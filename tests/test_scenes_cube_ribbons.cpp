@@ -78,7 +78,7 @@ TEST(SceneCube, StartsBlackAndWalksTheColourChain) {
   run.sceneFrame(cubeQ(384));
   EXPECT_EQ(show.cubeColour, 0xFF7F7Fu);
   run.sceneFrame(cubeQ(1100));
-  EXPECT_EQ(show.cubeColour, 0x4CFF4Cu);  // green -> magenta at 76/256
+  EXPECT_EQ(show.cubeColour, 0x4BB34Bu);  // green -> magenta at 76/256: 75, 255 - 76, 75
   run.sceneFrame(cubeQ(2047));
   EXPECT_EQ(show.cubeColour, 0u);
   // From q = 2048 on the colour is no longer touched.
