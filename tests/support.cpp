@@ -7,6 +7,7 @@
 #include <random>
 
 #include "driver/notice.h"
+#include "it_writer.h"
 #include "platform/openmpt_audio.h"
 
 namespace vorlith::test {
@@ -19,10 +20,6 @@ void record(void* context, const char* caption, const char* text) {
 void put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
   b[at] = static_cast<uint8_t>(v);
   b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  put16(b, at, v & 0xFFFF);
-  put16(b, at + 2, v >> 16);
 }
 }  // namespace
 
@@ -74,48 +71,25 @@ std::vector<uint8_t> tgaBytes(int width, int height, int depth, const std::vecto
 std::vector<uint8_t> tinyModule() {
   // Sample mode, one channel, speed 6, tempo 125: C-5 on row 0, E-5 on row 2,
   // a note cut on row 3; sample 1 is one looped 64-frame cycle of a sine.
-  std::vector<uint8_t> b(0x1B1, 0);
-  const char magic[] = "IMPMtiny";
-  std::copy(magic, magic + 8, b.begin());
-  b[0x1E] = 4;
-  b[0x1F] = 16;
-  put16(b, 0x20, 2);       // orders
-  put16(b, 0x24, 1);       // samples
-  put16(b, 0x26, 1);       // patterns
-  put16(b, 0x28, 0x0214);  // created with
-  put16(b, 0x2A, 0x0214);  // compatible with
-  put16(b, 0x2C, 0x0009);  // stereo, linear slides
-  b[0x30] = 128;
-  b[0x31] = 48;
-  b[0x32] = 6;
-  b[0x33] = 125;
-  b[0x34] = 128;
-  b[0x40] = 32;
-  for (int i = 1; i < 64; ++i) b[0x40 + i] = 0xA0;
-  for (int i = 0; i < 64; ++i) b[0x80 + i] = 64;
-  b[0xC0] = 0;
-  b[0xC1] = 255;
-  put32(b, 0xC2, 0xCA);
-  put32(b, 0xC6, 0x11A);
-  const size_t s = 0xCA;
-  std::copy(magic, magic + 3, b.begin() + s);
-  b[s + 3] = 'S';
-  b[s + 0x11] = 64;
-  b[s + 0x12] = 0x13;
-  b[s + 0x13] = 64;
-  b[s + 0x2E] = 1;
-  b[s + 0x2F] = 32;
-  put32(b, s + 0x30, 64);
-  put32(b, s + 0x38, 64);
-  put32(b, s + 0x3C, 16744);
-  put32(b, s + 0x48, 0x131);
-  put16(b, 0x11A, 15);
-  put16(b, 0x11C, 4);
-  const uint8_t rows[15] = {0x81, 0x07, 0x3C, 0x01, 0x40, 0x00, 0x00, 0x81, 0x61, 0x40, 0x00, 0x81, 0x01, 0xFE, 0x00};
-  std::copy(rows, rows + 15, b.begin() + 0x122);
+  assets::ItModule m;
+  m.name = "tiny";
+  m.speed = 6;
+  m.tempo = 125;
+  m.channelPan = {32};
+  assets::ItSample sine;
+  sine.name = "sine";
+  sine.c5Speed = 16744;  // 64 frames a cycle: C-5 sounds middle C
+  sine.loopEnd = 64;
   for (int i = 0; i < 64; ++i)
-    put16(b, 0x131 + 2 * i, static_cast<uint16_t>(static_cast<int16_t>(std::lround(20000 * std::sin(i * M_PI / 32)))));
-  return b;
+    sine.data.push_back(static_cast<int16_t>(std::lround(20000 * std::sin(i * M_PI / 32))));
+  m.samples = {sine};
+  assets::ItPattern p(4, 1);
+  p.at(0, 0) = {60, 1, 64};
+  p.at(2, 0) = {64, 1, 64};
+  p.at(3, 0).note = assets::itNoteCut;
+  m.patterns = {p};
+  m.orders = {0};
+  return assets::writeItModule(m);
 }
 
 ShowRun runVirtualShow(uint32_t fps, const std::function<void(uint64_t, const uint32_t*)>& onFrame,
