@@ -3,47 +3,29 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
-#include "../tests/frame_buffer.h"
-#include "../tests/scene_pictures.h"
-#include "capture/capture.h"
-#include "driver/display.h"
-#include "driver/notice.h"
 #include "driver/scenes.h"
 #include "driver/schedule.h"
-#include "driver/show.h"
 #include "effects/blob_field.h"
 #include "effects/ribbon_field.h"
 #include "effects/vector_cube.h"
+#include "frame_buffer.h"
 #include "image/additive_line.h"
 #include "math/angles.h"
-#include "platform/openmpt_audio.h"
+#include "scene_pictures.h"
+#include "support.h"
 
 namespace vorlith {
 namespace {
 
-void quiet(void*, const char*, const char*) {}
-
-// The scene pictures in a folder of their own, the working directory while
-// it lives; notices are swallowed.
+// The scene pictures in a scratch folder, the working directory while it
+// lives; notices are recorded, not shown.
 struct PictureFolder {
-  PictureFolder() {
-    setNoticeHandler(quiet, nullptr);
-    previous = std::filesystem::current_path();
-    path = std::filesystem::temp_directory_path() / "vorlith-bench-pictures";
-    std::filesystem::create_directories(path);
-    test::writeScenePictures(path.string());
-    std::filesystem::current_path(path);
-  }
-  ~PictureFolder() {
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(path);
-    setNoticeHandler(nullptr, nullptr);
-  }
-  std::filesystem::path path, previous;
+  PictureFolder() { test::writeScenePictures("."); }
+  test::ScratchDirectory dir{true};
+  test::NoticeRecorder notices;
 };
 
 using Frame = test::FrameBuffer;
@@ -129,40 +111,26 @@ void BM_RibbonRender(benchmark::State& state) {
 }
 BENCHMARK(BM_RibbonRender);
 
-// A started show in the picture folder, its clock set by hand.
-struct BenchShow {
-  BenchShow() : show(std::make_unique<Show>(&counter)) {
-    ShowSetup setup;
-    setup.counter = &counter;
-    setup.display = offscreenDisplay(target);
-    setup.audio = silentAudioLibrary();
-    showStartup(*show, setup);
-  }
-  ~BenchShow() { showShutdown(*show); }
-  void frameAt(uint32_t ms) {
-    counter.set(uint64_t{ms} * 1000);
-    showFrame(*show);
-  }
-  // Brings the show to the given scene with its timer started at sceneStart.
-  void enter(int scene) {
-    frameAt(0);
+// A started show in the picture folder, brought to a scene's first normal
+// frame; its scene timer started at sceneStart.
+struct SceneShow {
+  explicit SceneShow(int scene) {
+    harness.frameAt(0);
     sceneStart = scenes[scene - 1].start;
-    frameAt(sceneStart);
-    frameAt(++sceneStart);
+    harness.frameAt(sceneStart);
+    harness.frameAt(++sceneStart);
   }
-  Counter counter = Counter::manual();
-  OffscreenDisplay target;
-  std::unique_ptr<Show> show;
+  void sceneFrame(uint32_t ms) { harness.frameAt(sceneStart + ms); }
+  test::ShowHarness harness;
   uint32_t sceneStart = 0;
 };
 
 // Scene 3 at 6 s: a full trail of 60 states and the first credit.
 void BM_SceneCubeFrame(benchmark::State& state) {
   PictureFolder pictures;
-  BenchShow s;
-  s.enter(3);
-  for (int i = 0; i < 60; ++i) s.frameAt(s.sceneStart + 6000 - 60 + i);
-  for (auto _ : state) s.frameAt(s.sceneStart + 6000);
+  SceneShow s(3);
+  for (uint32_t i = 0; i < 60; ++i) s.sceneFrame(6000 - 60 + i);
+  for (auto _ : state) s.sceneFrame(6000);
 }
 BENCHMARK(BM_SceneCubeFrame);
 
@@ -170,11 +138,10 @@ BENCHMARK(BM_SceneCubeFrame);
 // 2500 is the blobs through the light rays.
 void BM_SceneRibbonsFrame(benchmark::State& state) {
   PictureFolder pictures;
-  BenchShow s;
-  s.enter(4);
+  SceneShow s(4);
   const uint32_t ms = static_cast<uint32_t>(state.range(0) * 3452 / 200);
-  s.frameAt(s.sceneStart + ms);
-  for (auto _ : state) s.frameAt(s.sceneStart + ms);
+  s.sceneFrame(ms);
+  for (auto _ : state) s.sceneFrame(ms);
 }
 BENCHMARK(BM_SceneRibbonsFrame)->Arg(1500)->Arg(2500);
 

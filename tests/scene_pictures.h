@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "support.h"
 
 namespace vorlith::test {
 
@@ -18,23 +18,13 @@ inline constexpr uint32_t codeCreditColour = 0x0020A040;
 inline constexpr uint32_t musicCreditColour = 0x0030B050;
 inline constexpr uint32_t gfxCreditColour = 0x0040C060;
 
-// An uncompressed 32-bit TGA; pixel(c, r) with r = 0 the top row.
+// A 32-bit TGA picture file; pixel(c, r) with r = 0 the top row.
 inline void writeTga(const std::string& path, int width, int height, const std::function<uint32_t(int, int)>& pixel) {
-  std::vector<uint8_t> bytes(18, 0);
-  bytes[2] = 2;
-  bytes[12] = static_cast<uint8_t>(width);
-  bytes[13] = static_cast<uint8_t>(width >> 8);
-  bytes[14] = static_cast<uint8_t>(height);
-  bytes[15] = static_cast<uint8_t>(height >> 8);
-  bytes[16] = 32;
+  std::vector<uint32_t> fileOrder;  // bottom row first
+  fileOrder.reserve(static_cast<size_t>(width) * height);
   for (int r = height - 1; r >= 0; --r)
-    for (int c = 0; c < width; ++c) {
-      const uint32_t p = pixel(c, r);
-      for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(p >> (8 * i)));
-    }
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+    for (int c = 0; c < width; ++c) fileOrder.push_back(pixel(c, r));
+  writeFile(path, tgaBytes(width, height, 32, fileOrder));
 }
 
 // A filled block of the given colour in the middle of a keyed surround.

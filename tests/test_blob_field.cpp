@@ -7,6 +7,7 @@
 
 #include "effects/blob_field.h"
 #include "frame_buffer.h"
+#include "scene_pictures.h"
 #include "support.h"
 
 namespace vorlith {
@@ -18,9 +19,7 @@ using test::ScratchDirectory;
 void writeSprite(const std::vector<std::pair<int, uint32_t>>& topFirst) {
   std::vector<uint32_t> pixels(256, 0);
   for (auto [index, value] : topFirst) pixels[static_cast<size_t>(index)] = value;
-  std::vector<uint32_t> fileOrder;
-  for (int r = 15; r >= 0; --r) fileOrder.insert(fileOrder.end(), pixels.begin() + r * 16, pixels.begin() + r * 16 + 16);
-  test::writeFile("gfx/blob_1.tga", test::tgaBytes(16, 16, 32, fileOrder));
+  test::writeTga("gfx/blob_1.tga", 16, 16, [&](int c, int r) { return pixels[static_cast<size_t>(r) * 16 + c]; });
 }
 
 using Frame = test::FrameBuffer;

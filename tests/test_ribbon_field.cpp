@@ -9,6 +9,7 @@
 
 #include "effects/ribbon_field.h"
 #include "frame_buffer.h"
+#include "scene_pictures.h"
 #include "support.h"
 
 namespace vorlith {
@@ -16,20 +17,12 @@ namespace {
 
 using test::ScratchDirectory;
 
-// A picture given top row first, written as a TGA (bottom row first).
-void writePicture(const std::string& path, int width, int height, const std::function<uint32_t(int, int)>& pixel) {
-  std::vector<uint32_t> fileOrder;
-  for (int r = height - 1; r >= 0; --r)
-    for (int c = 0; c < width; ++c) fileOrder.push_back(pixel(c, r));
-  test::writeFile(path, test::tgaBytes(width, height, 32, fileOrder));
-}
-
 // Lightmap value 128 everywhere leaves a texel as it is (128 * c / 128).
-void writeNeutralLightmap() { writePicture("gfx/specular_lightmap.tga", 256, 1, [](int, int) { return 192u; }); }
+void writeNeutralLightmap() { test::writeTga("gfx/specular_lightmap.tga", 256, 1, [](int, int) { return 192u; }); }
 
 // Texel (c, r): blue = column, green = row, red 0x40.
 void writeCoordinateTexture() {
-  writePicture("gfx/voxel_texture.tga", 256, 256, [](int c, int r) { return 0x400000u | uint32_t(r) << 8 | uint32_t(c); });
+  test::writeTga("gfx/voxel_texture.tga", 256, 256, [](int c, int r) { return 0x400000u | uint32_t(r) << 8 | uint32_t(c); });
 }
 
 using Frame = test::FrameBuffer;
@@ -84,7 +77,7 @@ TEST(RibbonField, LightmapFromEvenPixelsMirrored) {
   for (int odd = 0; odd < 2; ++odd) {
     // Even pixel 2k holds 2k + odd (so both runs cover blue 0..255); odd pixels 255.
     Field f([odd] {
-      writePicture("gfx/specular_lightmap.tga", 256, 1, [odd](int c, int) { return c % 2 ? 255u : uint32_t(c + odd); });
+      test::writeTga("gfx/specular_lightmap.tga", 256, 1, [odd](int c, int) { return c % 2 ? 255u : uint32_t(c + odd); });
       writeCoordinateTexture();
     });
     for (int k = 0; k < 128; ++k) {
@@ -93,22 +86,22 @@ TEST(RibbonField, LightmapFromEvenPixelsMirrored) {
       ASSERT_EQ(f.field->lightmap[255 - k], f.field->lightmap[k]);
     }
   }
-  Field bright([] { writePicture("gfx/specular_lightmap.tga", 16, 16, [](int, int) { return 0xFFu; }); });
-  Field dark([] { writePicture("gfx/specular_lightmap.tga", 16, 16, [](int, int) { return 0xFFFFFF00u; }); });
+  Field bright([] { test::writeTga("gfx/specular_lightmap.tga", 16, 16, [](int, int) { return 0xFFu; }); });
+  Field dark([] { test::writeTga("gfx/specular_lightmap.tga", 16, 16, [](int, int) { return 0xFFFFFF00u; }); });
   for (int k = 0; k < 256; ++k) {
     ASSERT_EQ(bright.field->lightmap[k], 170);
     ASSERT_EQ(dark.field->lightmap[k], 15);
   }
   // 255 pixels are enough: pixel 254 is the last one read.
-  Field just([] { writePicture("gfx/specular_lightmap.tga", 255, 1, [](int c, int) { return c == 254 ? 90u : 0u; }); });
+  Field just([] { test::writeTga("gfx/specular_lightmap.tga", 255, 1, [](int c, int) { return c == 254 ? 90u : 0u; }); });
   EXPECT_TRUE(just.field->lightmapReady);
   EXPECT_EQ(just.field->lightmap[127], 60);
 }
 
 TEST(RibbonField, PicturesTooSmallAreRefusedAndTheFieldDrawsNothing) {
   Field small([] {
-    writePicture("gfx/specular_lightmap.tga", 16, 15, [](int, int) { return 192u; });
-    writePicture("gfx/voxel_texture.tga", 256, 255, [](int, int) { return 0xFFFFFFu; });
+    test::writeTga("gfx/specular_lightmap.tga", 16, 15, [](int, int) { return 192u; });
+    test::writeTga("gfx/voxel_texture.tga", 256, 255, [](int, int) { return 0xFFFFFFu; });
   });
   std::vector<std::string> texts;
   for (const auto& n : small.recorder.notices) {
@@ -128,7 +121,7 @@ TEST(RibbonField, PicturesTooSmallAreRefusedAndTheFieldDrawsNothing) {
 
   Field narrow([] {
     writeNeutralLightmap();
-    writePicture("gfx/voxel_texture.tga", 255, 256, [](int, int) { return 0xFFFFFFu; });
+    test::writeTga("gfx/voxel_texture.tga", 255, 256, [](int, int) { return 0xFFFFFFu; });
   });
   EXPECT_EQ(narrow.recorder.notices.size(), 1u);
   EXPECT_FALSE(narrow.field->ready());
@@ -188,7 +181,7 @@ TEST(RibbonField, ShadingPushesBrightEntriesTowardsWhite) {
   Field f([] {
     writeNeutralLightmap();
     // Texture column 0 grey 0x80, column 1 black.
-    writePicture("gfx/voxel_texture.tga", 256, 256, [](int c, int) { return c == 0 ? 0xFF808080u : 0u; });
+    test::writeTga("gfx/voxel_texture.tga", 256, 256, [](int c, int) { return c == 0 ? 0xFF808080u : 0u; });
   });
   Frame frame;
   std::fill(f.field->zBuffer, f.field->zBuffer + framePixels, uint16_t{0xFFFF});
