@@ -30,6 +30,9 @@ TEST(Show, EmptyDirectoryGivesOneNoticePerFileAndStillRunsToTheEnd) {
       "DUMP imageLoad(): Can't open file -> gfx/vorlith.tga",
       "DUMP imageLoad(): Can't open file -> gfx/thebrimtale.tga",
       "Error: Can't play the file\n(error code: 2)",
+      "DUMP imageLoad(): Can't open file -> gfx//blob_1.tga",
+      "DUMP imageLoad(): Can't open file -> gfx//specular_lightmap.tga",
+      "DUMP imageLoad(): Can't open file -> gfx/voxel_texture.tga",
   };
   EXPECT_EQ(texts, expected);
   // Frame k is at k * 100 ms; frame 1830 (183000 ms) is the first past the end.

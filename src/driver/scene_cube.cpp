@@ -1,8 +1,48 @@
+#include <algorithm>
+
 #include "driver/scenes.h"
 #include "driver/show.h"
+#include "image/raster.h"
 
 namespace vorlith {
 
-void sceneCubeFrame(Show& show) { show.clearAfterPresent = true; }
+namespace {
+
+// The chain of colours the cube's lines walk through: q = 0..2047 in steps of
+// 256, each step mixing from one colour to the next.
+constexpr uint32_t cubeChain[9] = {0x000000, 0xFFFFFF, 0xFF0000, 0xFFFF00, 0x00FF00,
+                                   0xFF00FF, 0x0000FF, 0xFFFFFF, 0x000000};
+
+// The credit shown at q, or null between credits (bounds exclusive).
+Image* creditAt(Show& show, int q) {
+  if (q > 300 && q < 600) return show.codeCredit;
+  if (q > 700 && q < 1000) return show.musicCredit;
+  if (q > 1100 && q < 1400) return show.gfxCredit;
+  return nullptr;
+}
+
+}  // namespace
+
+// Scene 3: the cube with its zooming trail on black, its colour walking
+// through the chain, and the three credit pictures one after another.
+void sceneCubeFrame(Show& show) {
+  const int q = show.sceneTimer.scaled(2174, 31068);
+  const int turn = show.sceneTimer.scaled(256, 5000) & 0xFF;
+
+  // From q = 2048 on the colour stays where the chain ended (black).
+  if (q >= 0 && q < 2048) show.cubeColour = colourLerp(cubeChain[q / 256], cubeChain[q / 256 + 1], q % 256);
+  Image* credit = creditAt(show, q);
+
+  VectorCube& cube = show.cube;
+  cube.colour = show.cubeColour;
+  cube.intensity = std::min(q, 20);
+  cube.drawCount = cube.capacity;
+  cube.setRotation(turn, turn, 0);
+  cube.draw(*show.frameImage);
+
+  if (credit) imageBlitKeyed(*show.frameImage, *credit, colourKey, -1, -1);
+  // The cube draws additively: the surface must be black for the next frame.
+  show.clearAfterPresent = true;
+}
 
 }  // namespace vorlith

@@ -1,18 +1,153 @@
 #include "effects/blob_field.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+
+#include "effects/overbright.h"
+#include "effects/truncate.h"
+#include "math/angles.h"
+
 namespace vorlith {
 
-void BlobField::init(int count) {
-  particles = new BlobParticle[count];
-  particleCount = count;
+namespace {
+
+// Where a particle's blob goes and how it is drawn this frame.
+struct Projection {
+  int32_t screenX, screenY, fade;
+  float z3;
+};
+
+Projection project(const BlobParticle& p, double sA, double cA, double sB, double cB, double sC, double cC,
+                   int spriteWidth, int spriteHeight) {
+  const double x = p.x, y = p.y, z = p.z;
+  // About the vertical axis, then the viewing axis, then the horizontal one;
+  // the values kept in float are rounded where they are formed.
+  const float x1 = static_cast<float>(x * cB - z * sB);
+  const double z1 = x * sB + z * cB;
+  const float y2 = static_cast<float>(y * cC - x1 * sC);
+  const double x2 = x1 * cC + y * sC;
+  const float z3 = static_cast<float>(z1 * cA - y2 * sA);
+  const double y3 = y2 * cA + z1 * sA;
+
+  // The viewer sits at z = 150; the blob's centre falls on the projected point.
+  const float d = static_cast<float>(z3 - 150.0);
+  Projection out;
+  if (d == 0.0f) {
+    // On the viewer's own plane: no projection at all, so off screen.
+    out.screenX = out.screenY = INT32_MIN;
+  } else {
+    out.screenX = truncateSaturated(x2 * -150 / d + (160 - spriteWidth / 2));
+    out.screenY = truncateSaturated(y3 * -150 / d + (100 - spriteHeight / 2));
+  }
+  out.fade = static_cast<int32_t>(std::clamp(150.0 - z3, 0.0, 255.0));
+  out.z3 = z3;
+  return out;
 }
-void BlobField::setRotation(int, int, int) {}
-void BlobField::setParticlePosition(int, int, int, int) {}
-void BlobField::setParticleColour(int, uint32_t) {}
-void BlobField::render(Image&) {}
+
+// Adds one blob at (sx, sy), which the caller has checked lies wholly inside
+// the frame. In front of the centre plane it adds over anything; behind it,
+// only onto pixels that are exactly 0.
+void drawBlob(uint32_t* frame, const Image& sprite, int sx, int sy, int fade, bool behind, int red, int green,
+              int blue) {
+  const uint32_t* src = imageWords(sprite);
+  uint32_t* row = frame + static_cast<std::ptrdiff_t>(sy) * frameWidth + sx;
+  for (int r = 0; r < sprite.height; ++r, row += frameWidth) {
+    uint32_t* dst = row;
+    for (int c = 0; c < sprite.width; ++c, ++dst, ++src) {
+      const uint32_t d = *dst;
+      if (behind && d != 0) continue;
+      const int v = std::max(static_cast<int>(*src & 0xFF) - fade, 0);
+      const int h = std::min(2 * v, 255);
+      const int r8 = std::min(static_cast<int>((d >> 16) & 0xFF) + overbright(red, h), 255);
+      const int g8 = std::min(static_cast<int>((d >> 8) & 0xFF) + overbright(green, h), 255);
+      const int b8 = std::min(static_cast<int>(d & 0xFF) + overbright(blue, h), 255);
+      *dst = static_cast<uint32_t>(r8) << 16 | static_cast<uint32_t>(g8) << 8 | static_cast<uint32_t>(b8);
+    }
+  }
+}
+
+}  // namespace
+
+void BlobField::init(int count) {
+  destroy();
+  buildAngleTables(sinTable, cosTable);
+  count = std::max(count, 0);
+  particles = new (std::nothrow) BlobParticle[count]();
+  particleCount = particles ? count : 0;
+  for (int i = 0; i < particleCount; ++i) {
+    BlobParticle& p = particles[i];
+    // Never seeded: the start cloud is the same on every run.
+    p.x = std::rand() % 300 - 150;
+    p.y = std::rand() % 300 - 150;
+    p.z = std::rand() % 300 - 150;
+    p.colour = 0xFFFFFF;
+    p.red = p.green = p.blue = 255;
+    p.visible = 1;
+  }
+  sprite = imageLoad(spritePath);
+  spriteWidth = sprite ? sprite->width : 0;
+  spriteHeight = sprite ? sprite->height : 0;
+  angleX = angleY = angleZ = 0;
+}
+
+void BlobField::setRotation(int x, int y, int z) {
+  angleX = static_cast<uint8_t>(x);
+  angleY = static_cast<uint8_t>(y);
+  angleZ = static_cast<uint8_t>(z);
+}
+
+void BlobField::setParticlePosition(int index, int x, int y, int z) {
+  if (index < 0 || index >= particleCount) return;
+  particles[index].x = x;
+  particles[index].y = y;
+  particles[index].z = z;
+}
+
+void BlobField::setParticleColour(int index, uint32_t colour) {
+  if (index < 0 || index >= particleCount) return;
+  BlobParticle& p = particles[index];
+  p.colour = static_cast<int32_t>(colour);
+  p.red = (colour >> 16) & 0xFF;
+  p.green = (colour >> 8) & 0xFF;
+  p.blue = colour & 0xFF;
+}
+
+void BlobField::render(Image& frame) {
+  if (!imageIs(&frame, frameWidth, frameHeight)) return;
+  const double cA = cosTable[angleX], sA = sinTable[angleX];
+  const double cB = cosTable[angleY], sB = sinTable[angleY];
+  const double cC = cosTable[angleZ], sC = sinTable[angleZ];
+  const bool drawable = sprite && sprite->pixels && sprite->bitsPerPixel == 32 && spriteWidth == sprite->width &&
+                        spriteHeight == sprite->height;
+  uint32_t* const words = imageWords(frame);
+
+  for (int i = 0; i < particleCount; ++i) {
+    BlobParticle& p = particles[i];
+    if (!p.visible) continue;
+    const Projection at = project(p, sA, cA, sB, cB, sC, cC, spriteWidth, spriteHeight);
+    p.screenX = at.screenX;
+    p.screenY = at.screenY;
+    p.fade = at.fade;
+
+    // Only whole blobs, with a pixel to spare at the right and bottom.
+    if (!drawable || at.z3 == 0.0f) continue;
+    if (at.screenX < 0 || at.screenX >= frameWidth - spriteWidth) continue;
+    if (at.screenY < 0 || at.screenY >= frameHeight - spriteHeight) continue;
+    // Channels as setParticleColour leaves them, whatever the owner wrote.
+    drawBlob(words, *sprite, at.screenX, at.screenY, at.fade, at.z3 < 0.0f, std::clamp(p.red, 0, 255),
+             std::clamp(p.green, 0, 255), std::clamp(p.blue, 0, 255));
+  }
+}
+
 void BlobField::destroy() {
   delete[] particles;
   particles = nullptr;
+  particleCount = 0;
+  imageFree(sprite);
+  sprite = nullptr;
+  spriteWidth = spriteHeight = 0;
 }
 
 }  // namespace vorlith
