@@ -53,9 +53,18 @@ bool SdlDisplay::open(const char* title, int width, int height) {
     }
   }
   Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
-  if (options_.fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-  window_ = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width * scale,
-                             shownHeight * scale, flags);
+  int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
+  int w = width * scale, h = shownHeight * scale;
+  SDL_DisplayMode desktop;
+  if (options_.fullscreen && SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+    // Made at the desktop's size from the start, so that the window covers
+    // the screen even where no window manager acts on the fullscreen request.
+    flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+    x = y = 0;
+    w = desktop.w;
+    h = desktop.h;
+  }
+  window_ = SDL_CreateWindow(title, x, y, w, h, flags);
   if (!window_) {
     std::fprintf(stderr, "vorlith: can't open a window: %s\n", SDL_GetError());
     close();
