@@ -52,7 +52,7 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& outputPat
       "-f", "rawvideo", "-pix_fmt", "bgr0", "-s", size, "-framerate", rate, "-i", "pipe:0",
       "-i", wavPath,
       "-map", "0:v", "-map", "1:a",
-      "-c:v", "libx264", "-preset", "medium", "-crf", "16", "-pix_fmt", "yuv420p",
+      "-c:v", "libx264", "-preset", "veryfast", "-crf", "16", "-pix_fmt", "yuv420p",
       "-c:a", "aac", "-b:a", "192k",
       "-movflags", "+faststart", "-f", "mp4", outputPath};
   std::vector<char*> argv;
