@@ -335,6 +335,12 @@ TEST(TunnelTexture, PixelsAreTiledIntoEightColumnStrips) {
   f.tunnel.loadTexture();
   for (int y = 0; y < 256; ++y)
     for (int x = 0; x < 256; ++x) ASSERT_EQ(f.tunnel.texture[tiledTexelOffset(x, y)], pixels[256 * y + x]);
+  // Any file named by its path; no path reads as a missing file.
+  test::writeFile("other/texture.tga", textureFile(std::vector<uint8_t>(768, 1), std::vector<uint8_t>(65536, 3)));
+  f.tunnel.loadTextureFrom("other/texture.tga");
+  EXPECT_EQ(f.tunnel.texture[2065], 3);
+  f.tunnel.loadTextureFrom(nullptr);
+  EXPECT_EQ(f.tunnel.texture[2065], 0);
 }
 
 TEST(TunnelTexture, MissingOrShortFilesLeaveZeros) {

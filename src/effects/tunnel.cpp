@@ -137,7 +137,9 @@ void Tunnel::init(float r) {
   lightFollowsCamera = false;
 }
 
-void Tunnel::loadTexture() {
+void Tunnel::loadTexture() { loadTextureFrom(tunnelTexturePath); }
+
+void Tunnel::loadTextureFrom(const char* path) {
   std::unique_ptr<uint8_t[]> storage = allocateZeroed<uint8_t>(tunnelTextureBytes + 33);
   std::unique_ptr<uint8_t[]> scratch = allocateZeroed<uint8_t>(tunnelTextureBytes);
   if (!storage || !scratch) tunnelOutOfMemory();
@@ -149,7 +151,7 @@ void Tunnel::loadTexture() {
   // Header, colour map, pixels; reading stops at the first short read, and
   // whatever was not read stays zero.
   std::memset(palette.get(), 0, tunnelPaletteBytes);
-  if (std::FILE* file = std::fopen(tunnelTexturePath, "rb")) {
+  if (std::FILE* file = path ? std::fopen(path, "rb") : nullptr) {
     const bool header = std::fread(scratch.get(), 1, 18, file) == 18;
     // The header is never looked at; it must not show up as texels when the
     // pixel data that should overwrite it is short.

@@ -42,6 +42,8 @@ class Tunnel {
   // Reads tunnelTexturePath: palette, shade table, tiled texture. A missing
   // or short file leaves zero bytes where data is missing.
   void loadTexture();
+  // The same from the given file; a null path reads as a missing file.
+  void loadTextureFrom(const char* path);
   void setLightFollowsCamera(int flag);
   void setCameraPosition(float x, float y, float z);
   // Stores each angle masked to 0..1023.
