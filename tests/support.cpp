@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 
@@ -13,6 +14,15 @@
 namespace vorlith::test {
 
 namespace {
+
+// The tests never need a sound card or a screen: SDL's dummy drivers stand in
+// (ctest sets the same; this covers running the test binary by hand).
+const bool dummyDrivers = [] {
+  ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+  ::setenv("SDL_VIDEODRIVER", "dummy", 0);
+  return true;
+}();
+
 void record(void* context, const char* caption, const char* text) {
   static_cast<NoticeRecorder*>(context)->notices.push_back({caption, text});
 }
