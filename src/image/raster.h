@@ -62,8 +62,8 @@ struct RasterKernels {
   void (*addSaturate)(const uint32_t* src, uint32_t* dst, int64_t count);
 };
 
-// Every form this processor can run, the one in use first and the plain one
-// last; count receives how many there are.
+// Every form this processor can run, the widest first and the plain one last
+// (see forcePlainKernels); count receives how many there are.
 const RasterKernels* rasterKernelForms(int& count);
 
 }  // namespace vorlith
