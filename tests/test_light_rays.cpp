@@ -155,15 +155,17 @@ TEST(LightRays, FanMatchesTheFormulaIncludingTheLeftAllowance) {
 
 // Every SIMD form against the plain walk, on dim pictures (long unsaturated
 // stretches) and bright ones (channels saturating at different steps), for
-// random centres and the whole x = -1 column, where the ray to (319, y - 1)
-// ends on the centre's word.
+// random centres and the whole x = -1 column, whose rays also reach words of
+// column 319 by the left.
 TEST(LightRays, EveryFormMatchesThePlainWalk) {
   int count = 0;
   const LightRayForm* forms = lightRayForms(count);
   ASSERT_GE(count, 1);
   ASSERT_STREQ(forms[count - 1].name, "plain");
   std::mt19937 random(23);
-  std::vector<std::pair<int, int>> centres = {{0, 0}, {319, 199}, {319, 0}, {0, 199}, {160, 100}};
+  // Corners, the middle, steep rays on both sides (160, 5) and on one (300, 100).
+  std::vector<std::pair<int, int>> centres = {{0, 0}, {319, 199}, {319, 0}, {0, 199}, {160, 100}, {160, 5},
+                                              {150, 190}, {300, 100}, {10, 100}, {120, 199}};
   for (int y = 1; y < 200; ++y) centres.push_back({-1, y});
   for (int i = 0; i < 24; ++i) centres.push_back({int(random() % 321) - 1, 1 + int(random() % 199)});
   Frame src, expected, actual;

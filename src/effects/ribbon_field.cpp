@@ -161,15 +161,15 @@ void RibbonField::drawSpan(Image& frame, int row, int x0, int u0, int l0, int z0
       imageWords(*texture) + ((static_cast<uint32_t>(row) + static_cast<uint32_t>(textureRowOffset)) & 0xFF) * textureSide;
   uint32_t* dst = imageWords(frame) + start + first;
   uint16_t* depth = zBuffer + start + first;
+  const uint8_t* const shades = overbrightTable();
   for (int64_t i = first; i < end; ++i, ++dst, ++depth, u += du, l += dl, z += dz) {
     // Equal depth does not draw; the entry is compared as an unsigned number.
     if (static_cast<int32_t>(z) >= static_cast<int32_t>(*depth)) continue;
     const uint32_t texel = textureRow[(u >> 16) & 0xFF];
-    const int s = lightmap[(l >> 16) & 0xFF];
-    const int red = std::min(overbright((texel >> 16) & 0xFF, s), 255);
-    const int green = std::min(overbright((texel >> 8) & 0xFF, s), 255);
-    const int blue = std::min(overbright(texel & 0xFF, s), 255);
-    *dst = static_cast<uint32_t>(red) << 16 | static_cast<uint32_t>(green) << 8 | static_cast<uint32_t>(blue);
+    // Each channel overbright by the light, held at 255.
+    const uint8_t* shade = shades + lightmap[(l >> 16) & 0xFF] * 256;
+    *dst = uint32_t{shade[(texel >> 16) & 0xFF]} << 16 | uint32_t{shade[(texel >> 8) & 0xFF]} << 8 |
+           shade[texel & 0xFF];
     *depth = static_cast<uint16_t>(z);
   }
 }

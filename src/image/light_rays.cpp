@@ -170,19 +170,40 @@ __attribute__((target("sse2"))) void drawRaysSse2(const uint8_t* src, uint8_t* d
   }
 }
 
+// The ray of the fan a batch takes at position i: the drawing order, except
+// that all rays to column 0 come before those to column 319, so that rays of
+// one length share batches (from a centre off the middle the two sides
+// differ much). From a centre at x >= 0 the two sides share no pixel but the
+// centre, which every ray writes alike: the first lie at x <= cx, the others
+// at x >= cx, and a ray stays on column cx past its first pixel only when it
+// falls more than twice its width (its first step is then straight); with
+// at most 198 rows to fall, that takes cx < 99 on the left and cx > 220 on
+// the right, never both.
+int batchedRay(int i) {
+  const int r = i - 2 * frameWidth;
+  if (r < 0) return i;
+  constexpr int rows = frameHeight - 2;
+  return 2 * frameWidth + (r < rows ? 2 * r : 2 * (r - rows) + 1);
+}
+
 // Eight lanes from an aligned array.
 __attribute__((target("avx2"))) inline __m256i load(const int32_t* lanes) {
   return _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
 }
 
-// Eight consecutive rays of the fan at a time, step by step, one pixel of
-// each per step, the channels as in walkRaySse2. This keeps the plain
-// form's result because a ray's pixel at step k lies k pixels from the
-// centre along the major axis and at most k along the other: every ray that
-// visits a pixel visits it at the same step, and the lanes store in drawing
-// order. Only the word the centre (-1, y) stands for, the last pixel of row
-// y - 1, is also the last pixel of the ray to (319, y - 1); see the end.
+// Eight rays at a time, step by step, one pixel of each per step, the
+// channels as in walkRaySse2. A ray's pixel at step k lies k pixels from the
+// centre along the major axis and at most k along the other, so every ray
+// that visits a pixel visits it at the same step; with the lanes storing in
+// drawing order, the batches give the plain form's bytes (see batchedRay
+// for the one change of order). From a centre at x = -1 the rays' pixels at
+// x = -1 are also words of column 319, which other rays reach at other
+// steps: such a fan is drawn one ray after another.
 __attribute__((target("avx2"))) void drawRaysAvx2(const uint8_t* src, uint8_t* dst, int cx, int cy) {
+  if (cx < 0) {
+    drawRaysSse2(src, dst, cx, cy);
+    return;
+  }
   const int* from = reinterpret_cast<const int*>(src);
   const int* old = reinterpret_cast<const int*>(dst);
   const __m256i zero = _mm256_setzero_si256();
@@ -199,7 +220,7 @@ __attribute__((target("avx2"))) void drawRaysAvx2(const uint8_t* src, uint8_t* d
     for (int lane = 0; lane < 8; ++lane) {
       Ray ray;  // past the fan's end: no pixels
       if (first + lane < fanSize) {
-        const Point end = fanEnd(first + lane);
+        const Point end = fanEnd(batchedRay(first + lane));
         ray = rayBetween(cx, cy, end.x, end.y);
       }
       count[lane] = ray.count;
@@ -266,10 +287,6 @@ __attribute__((target("avx2"))) void drawRaysAvx2(const uint8_t* src, uint8_t* d
                                    _mm256_and_si256(straight, incrementChange));
     }
   }
-  // From (-1, y) the ray to (319, y - 1) ends on the centre's own word, 320
-  // steps after every ray wrote it. In drawing order a later ray writes the
-  // centre once more, unless that ray is the last of all (y = 199).
-  if (cx == -1 && cy != frameHeight - 1) walkRay(src, dst, centre, rayBetween(cx, cy, cx, cy));
 }
 
 #endif

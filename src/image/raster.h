@@ -1,6 +1,10 @@
 #pragma once
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "image/image.h"
 
 namespace vorlith {
@@ -45,6 +49,17 @@ inline uint32_t bytewiseSaturatedSum(uint32_t a, uint32_t b) {
     sum |= (byte < 255 ? byte : 255) << shift;
   }
   return sum;
+}
+
+// bytewiseSaturatedSum in one instruction where the processor has it (every
+// x86-64 does), for loops that add one pixel at a time.
+inline uint32_t saturatedSum(uint32_t a, uint32_t b) {
+#if defined(__SSE2__)
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(
+      _mm_adds_epu8(_mm_cvtsi32_si128(static_cast<int>(a)), _mm_cvtsi32_si128(static_cast<int>(b)))));
+#else
+  return bytewiseSaturatedSum(a, b);
+#endif
 }
 
 // The plain C++ forms of the kernels, for processors without SIMD and for
