@@ -38,7 +38,7 @@ void BM_Crossfade(benchmark::State& state) {
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * frameBytes);
 }
-BENCHMARK(BM_Crossfade)->Arg(0)->Arg(1)->Arg(2);
+BENCHMARK(BM_Crossfade)->DenseRange(0, 2);
 
 void BM_AddSaturate(benchmark::State& state) {
   BenchFrame a(3), b(4);
@@ -66,7 +66,7 @@ void BM_DrawLightRays(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
 }
-BENCHMARK(BM_DrawLightRays)->ArgsProduct({{0, 1, 2}, {160, 300}});
+BENCHMARK(BM_DrawLightRays)->ArgsProduct({{0, 1, 2, 3}, {160, 300}});
 
 void BM_LightFieldRender(benchmark::State& state) {
   BenchFrame target(7);

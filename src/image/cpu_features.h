@@ -31,6 +31,16 @@ inline bool cpuHasAvx2() {
 #endif
 }
 
+// AVX-512 with its byte and word operations.
+inline bool cpuHasAvx512() {
+#if VORLITH_X86
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+#else
+  return false;
+#endif
+}
+
 namespace detail {
 inline std::atomic<bool>& plainKernelsSwitch() {
   static std::atomic<bool> forced{false};
@@ -47,10 +57,11 @@ inline bool plainKernelsForced() { return detail::plainKernelsSwitch().load(std:
 // The forms of a kernel this processor can run, widest first, plain last.
 template <typename Form>
 struct FormList {
-  Form forms[3];
+  static constexpr int capacity = 4;
+  Form forms[capacity];
   int count = 0;
   void add(const Form& form) {
-    if (count < 3) forms[count++] = form;
+    if (count < capacity) forms[count++] = form;
   }
   // The form to run now: the widest, or the plain one while forced.
   const Form& active() const { return plainKernelsForced() ? forms[count - 1] : forms[0]; }

@@ -1,6 +1,7 @@
-// The light rays: the plain walk, one ray after another, and two SIMD forms
-// giving the same bytes. SSE2 holds one pixel's three accumulators in one
-// register; AVX2 walks eight rays side by side, one pixel of each per step.
+// The light rays: the plain walk, one ray after another, and three SIMD
+// forms giving the same bytes. SSE2 holds one pixel's three accumulators in
+// one register; AVX2 walks eight rays side by side, one pixel of each per
+// step, and AVX-512 sixteen.
 #include "image/light_rays.h"
 
 #include <algorithm>
@@ -186,6 +187,38 @@ int batchedRay(int i) {
   return 2 * frameWidth + (r < rows ? 2 * r : 2 * (r - rows) + 1);
 }
 
+// The rays a batch of lanes walks side by side, from position first of the
+// batched order on (lanes past the fan's end get no pixels), as arrays the
+// SIMD forms load; the longest and shortest pixel counts among them.
+template <int lanes>
+struct RayBatch {
+  RayBatch(int first, int cx, int cy) {
+    for (int lane = 0; lane < lanes; ++lane) {
+      Ray ray;
+      if (first + lane < fanSize) {
+        const Point end = fanEnd(batchedRay(first + lane));
+        ray = rayBetween(cx, cy, end.x, end.y);
+      }
+      count[lane] = ray.count;
+      decision[lane] = ray.decision;
+      straightIncrement[lane] = ray.straightIncrement;
+      diagonalIncrement[lane] = ray.diagonalIncrement;
+      straightStep[lane] = ray.straightStep;
+      diagonalStep[lane] = ray.diagonalStep;
+      longest = std::max(longest, ray.count);
+      shortest = std::min(shortest, ray.count);
+    }
+  }
+  alignas(64) int32_t count[lanes];
+  alignas(64) int32_t decision[lanes];
+  alignas(64) int32_t straightIncrement[lanes];
+  alignas(64) int32_t diagonalIncrement[lanes];
+  alignas(64) int32_t straightStep[lanes];
+  alignas(64) int32_t diagonalStep[lanes];
+  int longest = 0;
+  int shortest = frameWidth + 1;
+};
+
 // Eight lanes from an aligned array.
 __attribute__((target("avx2"))) inline __m256i load(const int32_t* lanes) {
   return _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
@@ -213,31 +246,15 @@ __attribute__((target("avx2"))) void drawRaysAvx2(const uint8_t* src, uint8_t* d
   const int centre = cy * frameWidth + cx;
 
   for (int first = 0; first < fanSize; first += 8) {
-    alignas(32) int32_t count[8], decision[8], straightIncrement[8], diagonalIncrement[8], straightStep[8],
-        diagonalStep[8];
-    int longest = 0;
-    int shortest = frameWidth + 1;
-    for (int lane = 0; lane < 8; ++lane) {
-      Ray ray;  // past the fan's end: no pixels
-      if (first + lane < fanSize) {
-        const Point end = fanEnd(batchedRay(first + lane));
-        ray = rayBetween(cx, cy, end.x, end.y);
-      }
-      count[lane] = ray.count;
-      decision[lane] = ray.decision;
-      straightIncrement[lane] = ray.straightIncrement;
-      diagonalIncrement[lane] = ray.diagonalIncrement;
-      straightStep[lane] = ray.straightStep;
-      diagonalStep[lane] = ray.diagonalStep;
-      longest = std::max(longest, ray.count);
-      shortest = std::min(shortest, ray.count);
-    }
-    const __m256i counts = load(count);
-    const __m256i diagonalIncrements = load(diagonalIncrement);
-    const __m256i incrementChange = _mm256_sub_epi32(load(straightIncrement), diagonalIncrements);
-    const __m256i diagonalSteps = load(diagonalStep);
-    const __m256i stepChange = _mm256_sub_epi32(load(straightStep), diagonalSteps);
-    __m256i decisions = load(decision);
+    const RayBatch<8> batch(first, cx, cy);
+    const int longest = batch.longest;
+    const int shortest = batch.shortest;
+    const __m256i counts = load(batch.count);
+    const __m256i diagonalIncrements = load(batch.diagonalIncrement);
+    const __m256i incrementChange = _mm256_sub_epi32(load(batch.straightIncrement), diagonalIncrements);
+    const __m256i diagonalSteps = load(batch.diagonalStep);
+    const __m256i stepChange = _mm256_sub_epi32(load(batch.straightStep), diagonalSteps);
+    __m256i decisions = load(batch.decision);
     __m256i offsets = _mm256_set1_epi32(centre);
     // Pixels 0, 1, 4, 5 and 2, 3, 6, 7, as the byte unpacking splits them.
     __m256i accumulatorsLow = zero;
@@ -289,6 +306,85 @@ __attribute__((target("avx2"))) void drawRaysAvx2(const uint8_t* src, uint8_t* d
   }
 }
 
+
+// The fourth byte all of the frame's words share, if they do.
+__attribute__((target("avx512f,avx512bw"))) bool sharedFourthByte(const uint8_t* frame, uint32_t& fourth) {
+  const uint32_t first = loadWord(frame) & 0xFF000000u;
+  const __m512i expected = _mm512_set1_epi32(static_cast<int>(first));
+  const __m512i mask = _mm512_set1_epi32(static_cast<int>(0xFF000000u));
+  __m512i differ = _mm512_setzero_si512();
+  for (int i = 0; i < frameBytes; i += 64)
+    differ = _mm512_or_si512(differ, _mm512_xor_si512(_mm512_loadu_si512(frame + i), expected));
+  fourth = first;
+  return _mm512_test_epi32_mask(differ, mask) == 0;
+}
+
+// The AVX2 form's walk with sixteen lanes, gathering and scattering: the
+// scatter writes overlapping lanes in lane order, so drawing order holds
+// within a step. Where every word of the destination has the same fourth
+// byte, the step needs no reading of the destination at all (a gather that
+// follows a scatter into the same frame waits for it).
+template <bool readBelow>
+__attribute__((target("avx512f,avx512bw"))) void walkBatchesAvx512(const uint8_t* src, uint8_t* dst, int cx, int cy,
+                                                                   uint32_t fourth) {
+  const __m512i zero = _mm512_setzero_si512();
+  const __m512i limit = _mm512_set1_epi16(saturated - 1);
+  const __m512i ceiling = _mm512_set1_epi16(254);
+  const __m512i one = _mm512_set1_epi16(1);
+  const __m512i shared = _mm512_set1_epi32(static_cast<int>(fourth));
+  constexpr __mmask64 fourthBytes = 0x8888888888888888ull;
+  const int centre = cy * frameWidth + cx;
+
+  for (int first = 0; first < fanSize; first += 16) {
+    const RayBatch<16> batch(first, cx, cy);
+    const __m512i counts = _mm512_load_si512(batch.count);
+    const __m512i diagonalIncrements = _mm512_load_si512(batch.diagonalIncrement);
+    const __m512i incrementChange = _mm512_sub_epi32(_mm512_load_si512(batch.straightIncrement), diagonalIncrements);
+    const __m512i diagonalSteps = _mm512_load_si512(batch.diagonalStep);
+    const __m512i stepChange = _mm512_sub_epi32(_mm512_load_si512(batch.straightStep), diagonalSteps);
+    __m512i decisions = _mm512_load_si512(batch.decision);
+    __m512i offsets = _mm512_set1_epi32(centre);
+    __m512i accumulatorsLow = zero;
+    __m512i accumulatorsHigh = zero;
+
+    for (int step = 0; step < batch.longest; ++step) {
+      // Rays that have ended read nothing and store nothing.
+      const __mmask16 live = step < batch.shortest ? __mmask16{0xFFFF}
+                                                   : _mm512_cmpgt_epi32_mask(counts, _mm512_set1_epi32(step));
+      const __m512i pixels = _mm512_mask_i32gather_epi32(zero, live, offsets, src, 4);
+      const __m512i below = readBelow ? _mm512_mask_i32gather_epi32(zero, live, offsets, dst, 4) : shared;
+      const __m512i sLow = _mm512_unpacklo_epi8(pixels, zero);
+      const __m512i sHigh = _mm512_unpackhi_epi8(pixels, zero);
+      const __mmask32 fullLow = _mm512_cmpgt_epi16_mask(accumulatorsLow, limit);
+      const __mmask32 fullHigh = _mm512_cmpgt_epi16_mask(accumulatorsHigh, limit);
+      accumulatorsLow = _mm512_adds_epi16(accumulatorsLow, sLow);
+      accumulatorsHigh = _mm512_adds_epi16(accumulatorsHigh, sHigh);
+      __m512i vLow = _mm512_min_epi16(_mm512_add_epi16(sLow, _mm512_srli_epi16(accumulatorsLow, 6)), ceiling);
+      __m512i vHigh = _mm512_min_epi16(_mm512_add_epi16(sHigh, _mm512_srli_epi16(accumulatorsHigh, 6)), ceiling);
+      vLow = _mm512_mask_add_epi16(vLow, fullLow, vLow, one);
+      vHigh = _mm512_mask_add_epi16(vHigh, fullHigh, vHigh, one);
+      const __m512i words = _mm512_mask_blend_epi8(fourthBytes, _mm512_packus_epi16(vLow, vHigh), below);
+      _mm512_mask_i32scatter_epi32(dst, live, offsets, words, 4);
+      const __mmask16 straight = _mm512_cmplt_epi32_mask(decisions, zero);
+      offsets = _mm512_add_epi32(offsets, diagonalSteps);
+      offsets = _mm512_mask_add_epi32(offsets, straight, offsets, stepChange);
+      decisions = _mm512_add_epi32(decisions, diagonalIncrements);
+      decisions = _mm512_mask_add_epi32(decisions, straight, decisions, incrementChange);
+    }
+  }
+}
+
+__attribute__((target("avx512f,avx512bw"))) void drawRaysAvx512(const uint8_t* src, uint8_t* dst, int cx, int cy) {
+  if (cx < 0) {
+    drawRaysSse2(src, dst, cx, cy);
+    return;
+  }
+  uint32_t fourth = 0;
+  if (sharedFourthByte(dst, fourth))
+    walkBatchesAvx512<false>(src, dst, cx, cy, fourth);
+  else
+    walkBatchesAvx512<true>(src, dst, cx, cy, 0);
+}
 #endif
 
 using RayForms = FormList<LightRayForm>;
@@ -296,6 +392,7 @@ using RayForms = FormList<LightRayForm>;
 RayForms supportedForms() {
   RayForms list;
 #if VORLITH_X86
+  if (cpuHasAvx512()) list.add({"avx512", drawRaysAvx512});
   if (cpuHasAvx2()) list.add({"avx2", drawRaysAvx2});
   if (cpuHasSse2()) list.add({"sse2", drawRaysSse2});
 #endif
