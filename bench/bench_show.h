@@ -45,13 +45,11 @@ class BenchShow {
   // Runs frame k of a run at fps frames per second (the clock reads k / fps
   // seconds since the start) and gives its cost in seconds, without the
   // digest taken of it when it was presented.
-  double frame(uint64_t k, uint32_t fps) {
-    counter_.setFrame(k, fps);
-    const auto begin = Clock::now();
-    showFrame(*show);
-    const auto end = Clock::now();
-    return std::chrono::duration<double>((end - begin) - (returnedAt_ - presentedAt_)).count();
-  }
+  double frame(uint64_t k, uint32_t fps) { return frameAtTicks(k * Counter::ticksPerSecond / fps); }
+  // The same with the clock reading ms milliseconds since the start.
+  double frameAtMs(uint64_t ms) { return frameAtTicks(ms * Counter::ticksPerSecond / 1000); }
+
+  uint32_t startMs() const { return show->startMs; }
 
   // Plays the frames at fps from the start up to the one at show time
   // untilMs (not included) and gives the index of that one.
@@ -61,13 +59,20 @@ class BenchShow {
     return k;
   }
 
-  uint32_t startMs() const { return show->startMs; }
-
   std::unique_ptr<Show> show;
   uint64_t digest = frameDigestStart;  // of every frame presented
 
  private:
   using Clock = std::chrono::steady_clock;
+
+  double frameAtTicks(uint64_t ticks) {
+    counter_.set(ticks);
+    const auto begin = Clock::now();
+    showFrame(*show);
+    const auto end = Clock::now();
+    return std::chrono::duration<double>((end - begin) - (returnedAt_ - presentedAt_)).count();
+  }
+
   std::filesystem::path previous_;
   Counter counter_ = Counter::manual();
   OffscreenDisplay target_;

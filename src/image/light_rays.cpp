@@ -201,20 +201,21 @@ struct RayBatch {
       }
       count[lane] = ray.count;
       decision[lane] = ray.decision;
-      straightIncrement[lane] = ray.straightIncrement;
       diagonalIncrement[lane] = ray.diagonalIncrement;
-      straightStep[lane] = ray.straightStep;
+      incrementChange[lane] = ray.straightIncrement - ray.diagonalIncrement;
       diagonalStep[lane] = ray.diagonalStep;
+      stepChange[lane] = ray.straightStep - ray.diagonalStep;
       longest = std::max(longest, ray.count);
       shortest = std::min(shortest, ray.count);
     }
   }
   alignas(64) int32_t count[lanes];
   alignas(64) int32_t decision[lanes];
-  alignas(64) int32_t straightIncrement[lanes];
+  // A step is diagonal, less these changes where the decision is negative.
   alignas(64) int32_t diagonalIncrement[lanes];
-  alignas(64) int32_t straightStep[lanes];
+  alignas(64) int32_t incrementChange[lanes];
   alignas(64) int32_t diagonalStep[lanes];
+  alignas(64) int32_t stepChange[lanes];
   int longest = 0;
   int shortest = frameWidth + 1;
 };
@@ -251,9 +252,9 @@ __attribute__((target("avx2"))) void drawRaysAvx2(const uint8_t* src, uint8_t* d
     const int shortest = batch.shortest;
     const __m256i counts = load(batch.count);
     const __m256i diagonalIncrements = load(batch.diagonalIncrement);
-    const __m256i incrementChange = _mm256_sub_epi32(load(batch.straightIncrement), diagonalIncrements);
+    const __m256i incrementChange = load(batch.incrementChange);
     const __m256i diagonalSteps = load(batch.diagonalStep);
-    const __m256i stepChange = _mm256_sub_epi32(load(batch.straightStep), diagonalSteps);
+    const __m256i stepChange = load(batch.stepChange);
     __m256i decisions = load(batch.decision);
     __m256i offsets = _mm256_set1_epi32(centre);
     // Pixels 0, 1, 4, 5 and 2, 3, 6, 7, as the byte unpacking splits them.
@@ -339,9 +340,9 @@ __attribute__((target("avx512f,avx512bw"))) void walkBatchesAvx512(const uint8_t
     const RayBatch<16> batch(first, cx, cy);
     const __m512i counts = _mm512_load_si512(batch.count);
     const __m512i diagonalIncrements = _mm512_load_si512(batch.diagonalIncrement);
-    const __m512i incrementChange = _mm512_sub_epi32(_mm512_load_si512(batch.straightIncrement), diagonalIncrements);
+    const __m512i incrementChange = _mm512_load_si512(batch.incrementChange);
     const __m512i diagonalSteps = _mm512_load_si512(batch.diagonalStep);
-    const __m512i stepChange = _mm512_sub_epi32(_mm512_load_si512(batch.straightStep), diagonalSteps);
+    const __m512i stepChange = _mm512_load_si512(batch.stepChange);
     __m512i decisions = _mm512_load_si512(batch.decision);
     __m512i offsets = _mm512_set1_epi32(centre);
     __m512i accumulatorsLow = zero;
