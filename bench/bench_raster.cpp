@@ -2,6 +2,7 @@
 // light rays and the light field, each form of the SIMD kernels on its own.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -37,7 +38,7 @@ void BM_Crossfade(benchmark::State& state) {
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * frameBytes);
 }
-BENCHMARK(BM_Crossfade)->Arg(0)->Arg(1)->Arg(2);
+BENCHMARK(BM_Crossfade)->DenseRange(0, 2);
 
 void BM_AddSaturate(benchmark::State& state) {
   BenchFrame a(3), b(4);
@@ -51,15 +52,21 @@ void BM_AddSaturate(benchmark::State& state) {
 }
 BENCHMARK(BM_AddSaturate)->Arg(0)->Arg(1)->Arg(2);
 
+// Each form of the fan, from the middle and from near the right edge.
 void BM_DrawLightRays(benchmark::State& state) {
   BenchFrame src(5), dst(6);
   for (auto& w : src.words) w &= 0x0F1F3F7F;
+  int count = 0;
+  const LightRayForm* forms = lightRayForms(count);
+  const LightRayForm& form = forms[std::min<int>(static_cast<int>(state.range(0)), count - 1)];
+  const int cx = static_cast<int>(state.range(1));
+  state.SetLabel(form.name);
   for (auto _ : state) {
-    drawLightRays(src.image, dst.image, 160, 100);
+    form.drawRays(src.image.pixels, dst.image.pixels, cx, 100);
     benchmark::ClobberMemory();
   }
 }
-BENCHMARK(BM_DrawLightRays);
+BENCHMARK(BM_DrawLightRays)->ArgsProduct({{0, 1, 2, 3}, {160, 300}});
 
 void BM_LightFieldRender(benchmark::State& state) {
   BenchFrame target(7);

@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "image/cpu_features.h"
 #include "image/light_rays.h"
 
 namespace vorlith {
@@ -150,6 +151,59 @@ TEST(LightRays, FanMatchesTheFormulaIncludingTheLeftAllowance) {
     drawLightRays(src.image, dst.image, cx, cy);
     ASSERT_EQ(dst.words, expected) << cx << "," << cy;
   }
+}
+
+// Every SIMD form against the plain walk, on dim pictures (long unsaturated
+// stretches) and bright ones (channels saturating at different steps), for
+// random centres and the whole x = -1 column, whose rays also reach words of
+// column 319 by the left.
+TEST(LightRays, EveryFormMatchesThePlainWalk) {
+  int count = 0;
+  const LightRayForm* forms = lightRayForms(count);
+  ASSERT_GE(count, 1);
+  ASSERT_STREQ(forms[count - 1].name, "plain");
+  std::mt19937 random(23);
+  // Corners, the middle, steep rays on both sides (160, 5) and on one (300, 100).
+  std::vector<std::pair<int, int>> centres = {{0, 0}, {319, 199}, {319, 0}, {0, 199}, {160, 100}, {160, 5},
+                                              {150, 190}, {300, 100}, {10, 100}, {120, 199}};
+  for (int y = 1; y < 200; ++y) centres.push_back({-1, y});
+  for (int i = 0; i < 24; ++i) centres.push_back({int(random() % 321) - 1, 1 + int(random() % 199)});
+  Frame src, expected, actual;
+  for (size_t c = 0; c < centres.size(); ++c) {
+    const auto [cx, cy] = centres[c];
+    const uint32_t mask = c % 2 ? 0xFFFFFFFF : 0x0F1F3F7F;
+    for (auto& w : src.words) w = random() & mask;
+    // Half the destinations share one fourth byte, as the show's frames do.
+    for (auto& w : expected.words) w = c % 4 < 2 ? random() : (random() & 0x00FFFFFF) | 0x5A000000;
+    const std::vector<uint32_t> before = expected.words;
+    forms[count - 1].drawRays(src.image.pixels, expected.image.pixels, cx, cy);
+    for (int f = 0; f + 1 < count; ++f) {
+      actual.words = before;
+      forms[f].drawRays(src.image.pixels, actual.image.pixels, cx, cy);
+      ASSERT_EQ(actual.words, expected.words) << forms[f].name << " at " << cx << "," << cy;
+    }
+  }
+}
+
+// With the plain kernels forced, or with source and destination one image
+// (rays then read what earlier rays wrote), the fan is the plain walk's.
+TEST(LightRays, ForcedPlainAndSharedImagesTakeThePlainWalk) {
+  int count = 0;
+  const LightRayForm* forms = lightRayForms(count);
+  std::mt19937 random(5);
+  Frame src, expected, actual;
+  for (auto& w : src.words) w = random() & 0x3F3F3F3F;
+  forms[count - 1].drawRays(src.image.pixels, expected.image.pixels, 200, 60);
+  forcePlainKernels(true);
+  drawLightRays(src.image, actual.image, 200, 60);
+  forcePlainKernels(false);
+  EXPECT_EQ(actual.words, expected.words);
+
+  expected.words = src.words;
+  actual.words = src.words;
+  forms[count - 1].drawRays(expected.image.pixels, expected.image.pixels, 200, 60);
+  drawLightRays(actual.image, actual.image, 200, 60);
+  EXPECT_EQ(actual.words, expected.words);
 }
 
 TEST(LightRays, EndsOutsideTheFrameDrawNothing) {

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <random>
 #include <vector>
 
+#include "effects/overbright.h"
 #include "effects/ribbon_field.h"
 #include "frame_buffer.h"
 #include "scene_pictures.h"
@@ -193,6 +195,47 @@ TEST(RibbonField, ShadingPushesBrightEntriesTowardsWhite) {
   EXPECT_EQ(shade(64, 0, 0), 0x00404040u);
   EXPECT_EQ(shade(170, 0, 1), 0x00FFFFFFu);  // 170 * 212 / 128 = 281, held at 255
   EXPECT_EQ(shade(140, 1, 2), 0x001A1A1Au);  // 140 * 24 / 128 = 26 on black
+}
+
+// The span written as plainly as possible: 64-bit divisions and the
+// overbright rule per channel, against drawSpan on random spans, with ends
+// anywhere in the 32-bit range.
+TEST(RibbonField, SpansMatchThePlainFormOnRandomSpans) {
+  Field f;
+  std::mt19937 random(31);
+  for (auto& entry : f.field->lightmap) entry = static_cast<uint8_t>(random());
+  const RibbonField& field = *f.field;
+  std::vector<uint16_t> depth(framePixels, 0xFFFF);
+  Frame actual, expected;
+  auto plain = [&](int row, int x0, int u0, int l0, int z0, int x1, int u1, int l1, int z1) {
+    if (x0 >= x1) return;
+    const int64_t n = int64_t{x1} - x0;
+    const uint32_t du = uint32_t((int64_t{u1} - u0) / n), dl = uint32_t((int64_t{l1} - l0) / n),
+                   dz = uint32_t((int64_t{z1} - z0) / n);
+    uint32_t u = uint32_t(u0), l = uint32_t(l0), z = uint32_t(z0);
+    for (int64_t i = 0; i < n; ++i, u += du, l += dl, z += dz) {
+      const int64_t at = int64_t{row} * frameWidth + x0 + i;
+      if (at < 0 || at >= framePixels || int32_t(z) >= int32_t(depth[at])) continue;
+      const uint32_t texel = imageWords(*field.texture)[((row + field.textureRowOffset) & 0xFF) * 256 + (u >> 16 & 0xFF)];
+      const int s = field.lightmap[l >> 16 & 0xFF];
+      uint32_t word = 0;
+      for (int k = 0; k < 3; ++k) word |= uint32_t(std::min(overbright(texel >> (8 * k) & 0xFF, s), 255)) << (8 * k);
+      expected.words[at] = word;
+      depth[at] = uint16_t(z);
+    }
+  };
+  std::fill(f.field->zBuffer, f.field->zBuffer + framePixels, uint16_t{0xFFFF});
+  auto wide = [&] { return int32_t(random()); };
+  for (int k = 0; k < 3000; ++k) {
+    const int row = int(random() % 210) - 5, x0 = int(random() % 700) - 200, x1 = x0 + int(random() % 80);
+    const int32_t u0 = wide(), u1 = wide(), l0 = wide(), l1 = wide();
+    const int32_t z0 = k % 2 ? wide() : int32_t(random() % 70000), z1 = k % 2 ? wide() : int32_t(random() % 70000);
+    f.field->textureRowOffset = k;
+    f.field->drawSpan(actual.image, row, x0, u0, l0, z0, x1, u1, l1, z1);
+    plain(row, x0, u0, l0, z0, x1, u1, l1, z1);
+  }
+  EXPECT_EQ(actual.words, expected.words);
+  EXPECT_TRUE(std::equal(depth.begin(), depth.end(), f.field->zBuffer));
 }
 
 TEST(RibbonField, SpansNeverWriteOutsideTheFrame) {

@@ -7,6 +7,7 @@
 
 #include "effects/overbright.h"
 #include "effects/truncate.h"
+#include "image/raster.h"
 #include "math/angles.h"
 
 namespace vorlith {
@@ -47,25 +48,31 @@ Projection project(const BlobParticle& p, double sA, double cA, double sB, doubl
 }
 
 // Adds one blob at (sx, sy), which the caller has checked lies wholly inside
-// the frame. In front of the centre plane it adds over anything; behind it,
-// only onto pixels that are exactly 0.
-void drawBlob(uint32_t* frame, const Image& sprite, int sx, int sy, int fade, bool behind, int red, int green,
-              int blue) {
-  const uint32_t* src = imageWords(sprite);
-  uint32_t* row = frame + static_cast<std::ptrdiff_t>(sy) * frameWidth + sx;
-  for (int r = 0; r < sprite.height; ++r, row += frameWidth) {
-    uint32_t* dst = row;
-    for (int c = 0; c < sprite.width; ++c, ++dst, ++src) {
-      const uint32_t d = *dst;
-      if (behind && d != 0) continue;
-      const int v = std::max(static_cast<int>(*src & 0xFF) - fade, 0);
-      const int h = std::min(2 * v, 255);
-      const int r8 = std::min(static_cast<int>((d >> 16) & 0xFF) + overbright(red, h), 255);
-      const int g8 = std::min(static_cast<int>((d >> 8) & 0xFF) + overbright(green, h), 255);
-      const int b8 = std::min(static_cast<int>(d & 0xFF) + overbright(blue, h), 255);
-      *dst = static_cast<uint32_t>(r8) << 16 | static_cast<uint32_t>(g8) << 8 | static_cast<uint32_t>(b8);
+// the frame, by additions[h] for a sprite pixel of brightness h (the blob's
+// colour overbright by h). In front of the centre plane it adds over
+// anything; behind it, only onto pixels that are exactly 0. Every pixel
+// drawn gets a fourth byte of 0.
+template <bool behind>
+void drawBlobRows(uint32_t* row, const uint32_t* src, int width, int height, int fade, const uint32_t* additions) {
+  for (int r = 0; r < height; ++r, row += frameWidth) {
+    for (int c = 0; c < width; ++c, ++src) {
+      const uint32_t d = row[c];
+      // max(t, 0) and the test below without branches: both go either way
+      // from pixel to pixel.
+      const int t = static_cast<int>(*src & 0xFF) - fade;
+      const int v = t & -static_cast<int>(t > 0);
+      const uint32_t lit = saturatedSum(d, additions[std::min(2 * v, 255)]) & 0x00FFFFFFu;
+      row[c] = behind && d != 0 ? d : lit;
     }
   }
+}
+
+void drawBlob(uint32_t* frame, const Image& sprite, int sx, int sy, int fade, bool behind, const uint32_t* additions) {
+  uint32_t* row = frame + static_cast<std::ptrdiff_t>(sy) * frameWidth + sx;
+  if (behind)
+    drawBlobRows<true>(row, imageWords(sprite), sprite.width, sprite.height, fade, additions);
+  else
+    drawBlobRows<false>(row, imageWords(sprite), sprite.width, sprite.height, fade, additions);
 }
 
 }  // namespace
@@ -122,6 +129,8 @@ void BlobField::render(Image& frame) {
   const bool drawable = sprite && sprite->pixels && sprite->bitsPerPixel == 32 && spriteWidth == sprite->width &&
                         spriteHeight == sprite->height;
   uint32_t* const words = imageWords(frame);
+  uint32_t additions[256];
+  int additionsColour[3] = {-1, -1, -1};  // none yet
 
   for (int i = 0; i < particleCount; ++i) {
     BlobParticle& p = particles[i];
@@ -135,9 +144,14 @@ void BlobField::render(Image& frame) {
     if (!drawable || at.z3 == 0.0f) continue;
     if (at.screenX < 0 || at.screenX >= frameWidth - spriteWidth) continue;
     if (at.screenY < 0 || at.screenY >= frameHeight - spriteHeight) continue;
-    // Channels as setParticleColour leaves them, whatever the owner wrote.
-    drawBlob(words, *sprite, at.screenX, at.screenY, at.fade, at.z3 < 0.0f, std::clamp(p.red, 0, 255),
-             std::clamp(p.green, 0, 255), std::clamp(p.blue, 0, 255));
+    // Channels as setParticleColour leaves them, whatever the owner wrote;
+    // the additions are worked out again only when the colour changes.
+    const int colour[3] = {std::clamp(p.red, 0, 255), std::clamp(p.green, 0, 255), std::clamp(p.blue, 0, 255)};
+    if (!std::equal(colour, colour + 3, additionsColour)) {
+      std::copy(colour, colour + 3, additionsColour);
+      overbrightAdditions(colour[0], colour[1], colour[2], additions);
+    }
+    drawBlob(words, *sprite, at.screenX, at.screenY, at.fade, at.z3 < 0.0f, additions);
   }
 }
 

@@ -90,11 +90,8 @@ void LightField::render(Image& target) {
   // 255 is held there, which changes nothing since every sum is held at 255.
   for (int32_t i = 0; i < lightCount; ++i) {
     const Light& light = lights[i];
-    uint32_t* table = additions_.get() + static_cast<size_t>(i) * 256;
-    for (int32_t e = 0; e < 256; ++e) {
-      const auto add = [e](int32_t c) { return static_cast<uint32_t>(std::min(255, overbright(channel(c), e))); };
-      table[e] = add(light.red) << 16 | add(light.green) << 8 | add(light.blue);
-    }
+    overbrightAdditions(channel(light.red), channel(light.green), channel(light.blue),
+                        additions_.get() + static_cast<size_t>(i) * 256);
   }
 
   const int64_t mirroredWidth = 2 * int64_t{width} - 1;

@@ -64,7 +64,7 @@ float lightIntensity(int dx, int dy);
 void addLightSpan(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count);
 void addLightSpanPlain(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count);
 
-// Every form of addLightSpan this processor can run, the one in use first.
+// Every form of addLightSpan this processor can run, the widest first.
 struct LightSpanForm {
   const char* name;
   void (*addSpan)(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count);

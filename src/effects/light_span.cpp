@@ -63,7 +63,7 @@ void addLightSpanPlain(uint32_t* row, const uint8_t* levels, const uint32_t* add
 }
 
 void addLightSpan(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count) {
-  formList().forms[0].addSpan(row, levels, additions, count);
+  formList().active().addSpan(row, levels, additions, count);
 }
 
 const LightSpanForm* lightSpanForms(int& count) {

@@ -60,6 +60,16 @@ void buildOutline(RibbonField::Pair (*points)[RibbonField::outlinePoints], Ribbo
   }
 }
 
+// (to - from) / n truncated toward zero, for n >= 1, wrapped to 32 bits. The
+// numerator is below 2^33 in size, so the quotient in double, rounded once,
+// never reaches a whole number that the true one does not (it would have to
+// move by 1/n, more than the rounding can): it truncates to the integer
+// quotient, at a fraction of the cost of a 64-bit division.
+uint32_t spanStep(int32_t from, int32_t to, int64_t n) {
+  const double quotient = static_cast<double>(int64_t{to} - from) / static_cast<double>(n);
+  return static_cast<uint32_t>(static_cast<int64_t>(quotient));
+}
+
 }  // namespace
 
 void RibbonField::init() {
@@ -142,9 +152,9 @@ void RibbonField::drawSpan(Image& frame, int row, int x0, int u0, int l0, int z0
   if (x0 >= x1 || !ready() || !imageIs(&frame, width, height)) return;
   const int64_t n = int64_t{x1} - x0;
   // Steps in 32-bit two's complement, as fixed-point stepping wraps.
-  const uint32_t du = static_cast<uint32_t>((int64_t{u1} - u0) / n);
-  const uint32_t dl = static_cast<uint32_t>((int64_t{l1} - l0) / n);
-  const uint32_t dz = static_cast<uint32_t>((int64_t{z1} - z0) / n);
+  const uint32_t du = spanStep(u0, u1, n);
+  const uint32_t dl = spanStep(l0, l1, n);
+  const uint32_t dz = spanStep(z0, z1, n);
 
   // Only the part of the span that lies inside the frame's pixels is walked;
   // a span is not clipped to its row.
@@ -161,15 +171,15 @@ void RibbonField::drawSpan(Image& frame, int row, int x0, int u0, int l0, int z0
       imageWords(*texture) + ((static_cast<uint32_t>(row) + static_cast<uint32_t>(textureRowOffset)) & 0xFF) * textureSide;
   uint32_t* dst = imageWords(frame) + start + first;
   uint16_t* depth = zBuffer + start + first;
+  const uint8_t* const shades = overbrightTable();
   for (int64_t i = first; i < end; ++i, ++dst, ++depth, u += du, l += dl, z += dz) {
     // Equal depth does not draw; the entry is compared as an unsigned number.
     if (static_cast<int32_t>(z) >= static_cast<int32_t>(*depth)) continue;
     const uint32_t texel = textureRow[(u >> 16) & 0xFF];
-    const int s = lightmap[(l >> 16) & 0xFF];
-    const int red = std::min(overbright((texel >> 16) & 0xFF, s), 255);
-    const int green = std::min(overbright((texel >> 8) & 0xFF, s), 255);
-    const int blue = std::min(overbright(texel & 0xFF, s), 255);
-    *dst = static_cast<uint32_t>(red) << 16 | static_cast<uint32_t>(green) << 8 | static_cast<uint32_t>(blue);
+    // Each channel overbright by the light, held at 255.
+    const uint8_t* shade = shades + lightmap[(l >> 16) & 0xFF] * 256;
+    *dst = uint32_t{shade[(texel >> 16) & 0xFF]} << 16 | uint32_t{shade[(texel >> 8) & 0xFF]} << 8 |
+           shade[texel & 0xFF];
     *depth = static_cast<uint16_t>(z);
   }
 }

@@ -18,4 +18,15 @@ void drawLightRay(const Image& src, Image& dst, int x0, int y0, int x1, int y1);
 // to column 0 and column 319. Later rays overwrite earlier ones.
 void drawLightRays(const Image& src, Image& dst, int cx, int cy);
 
+// One form of the fan behind drawLightRays, on raw frames that do not overlap
+// and a centre the checks have accepted. Every form writes the same bytes.
+struct LightRayForm {
+  const char* name;
+  void (*drawRays)(const uint8_t* src, uint8_t* dst, int cx, int cy);
+};
+
+// Every form this processor can run, the widest first and the plain one (one
+// ray after another) last; count receives how many there are.
+const LightRayForm* lightRayForms(int& count);
+
 }  // namespace vorlith

@@ -80,7 +80,15 @@ uint32_t colourLerp(uint32_t a, uint32_t b, int t) {
 
 void imageCrossfade(const Image& a, Image& b, int weight) {
   if (!wordImage(a) || !wordImage(b)) return;
-  crossfadeWords(imageWords(a), imageWords(b), std::min(pixelCount(a), pixelCount(b)), weight);
+  const int64_t count = std::min(pixelCount(a), pixelCount(b));
+  // The ends need no arithmetic: weight 0 leaves b as it is (each byte times
+  // 256, shifted down), 256 makes it a copy of a.
+  if (weight <= 0) return;
+  if (weight >= 256) {
+    std::memmove(imageWords(b), imageWords(a), static_cast<size_t>(count) * 4);
+    return;
+  }
+  crossfadeWords(imageWords(a), imageWords(b), count, weight);
 }
 
 void imageAddSaturate(const Image& src, Image& dst) {

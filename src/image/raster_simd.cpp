@@ -95,7 +95,7 @@ const KernelList& kernelList() {
   return list;
 }
 
-const RasterKernels& kernels() { return kernelList().forms[0]; }
+const RasterKernels& kernels() { return kernelList().active(); }
 
 }  // namespace
 

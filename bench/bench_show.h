@@ -1,0 +1,83 @@
+#pragma once
+// A show on the default asset pack for whole-frame benchmarks: an off-screen
+// display, no sound and a manual counter, driven one frame at a time. The
+// asset pack is the working directory while it lives; notices are dropped.
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+#include "capture/bench_run.h"
+#include "capture/capture.h"
+#include "driver/notice.h"
+#include "driver/show.h"
+#include "platform/openmpt_audio.h"
+
+namespace vorlith::bench {
+
+class BenchShow {
+ public:
+  // Starts the show at startMs (as --start does).
+  explicit BenchShow(uint32_t startMs = 0) : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(VORLITH_ASSET_DIR);
+    setNoticeHandler([](void*, const char*, const char*) {}, nullptr);
+    target_.onFrame = [this](uint64_t, const uint32_t* pixels) {
+      presentedAt_ = Clock::now();
+      digest = frameDigest(digest, pixels);
+      returnedAt_ = Clock::now();
+    };
+    ShowSetup setup;
+    setup.counter = &counter_;
+    setup.display = offscreenDisplay(target_);
+    setup.audio = silentAudioLibrary();
+    setup.startMs = startMs;
+    show = std::make_unique<Show>(&counter_);
+    showStartup(*show, setup);
+  }
+  ~BenchShow() {
+    showShutdown(*show);
+    setNoticeHandler(nullptr, nullptr);
+    std::filesystem::current_path(previous_);
+  }
+  BenchShow(const BenchShow&) = delete;
+  BenchShow& operator=(const BenchShow&) = delete;
+
+  // Runs frame k of a run at fps frames per second (the clock reads k / fps
+  // seconds since the start) and gives its cost in seconds, without the
+  // digest taken of it when it was presented.
+  double frame(uint64_t k, uint32_t fps) { return frameAtTicks(k * Counter::ticksPerSecond / fps); }
+  // The same with the clock reading ms milliseconds since the start.
+  double frameAtMs(uint64_t ms) { return frameAtTicks(ms * Counter::ticksPerSecond / 1000); }
+
+  uint32_t startMs() const { return show->startMs; }
+
+  // Plays the frames at fps from the start up to the one at show time
+  // untilMs (not included) and gives the index of that one.
+  uint64_t playTo(uint32_t untilMs, uint32_t fps) {
+    uint64_t k = 0;
+    for (; uint64_t{startMs()} + k * 1000 / fps < untilMs; ++k) frame(k, fps);
+    return k;
+  }
+
+  std::unique_ptr<Show> show;
+  uint64_t digest = frameDigestStart;  // of every frame presented
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  double frameAtTicks(uint64_t ticks) {
+    counter_.set(ticks);
+    const auto begin = Clock::now();
+    showFrame(*show);
+    const auto end = Clock::now();
+    return std::chrono::duration<double>((end - begin) - (returnedAt_ - presentedAt_)).count();
+  }
+
+  std::filesystem::path previous_;
+  Counter counter_ = Counter::manual();
+  OffscreenDisplay target_;
+  Clock::time_point presentedAt_{};
+  Clock::time_point returnedAt_{};
+};
+
+}  // namespace vorlith::bench
