@@ -71,7 +71,7 @@ Image* imageLoad(const char* path) {
   }
 
   // The first twelve header bytes (ID length, colour-map type, image type,
-  // colour-map specification, origin) are read as one block, then width,
+  // colour-map fields, origin) are read as one block, then width,
   // height, depth and descriptor byte by byte.
   uint8_t header[18];
   bool complete = std::fread(header, 12, 1, file) == 1;
