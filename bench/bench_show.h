@@ -60,7 +60,7 @@ class BenchShow {
   }
 
   std::unique_ptr<Show> show;
-  uint64_t digest = frameDigestStart;  // of every frame presented
+  uint64_t digest = fnvOffsetBasis;  // of every frame presented
 
  private:
   using Clock = std::chrono::steady_clock;

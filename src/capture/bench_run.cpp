@@ -23,11 +23,6 @@ int benchSceneAt(uint32_t t) {
   return sceneCount;
 }
 
-uint64_t frameDigest(uint64_t digest, const uint32_t* pixels) {
-  for (int i = 0; i < framePixels; ++i) digest = (digest ^ (pixels[i] & 0x00FFFFFF)) * 0x100000001b3ull;
-  return digest;
-}
-
 double medianOf(std::vector<double> values) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
@@ -38,7 +33,7 @@ double medianOf(std::vector<double> values) {
 int runBench(uint32_t fps) {
   using Clock = std::chrono::steady_clock;
   std::vector<std::vector<double>> costs(sceneCount + 1);
-  uint64_t digest = frameDigestStart;
+  uint64_t digest = fnvOffsetBasis;
   CaptureOptions options;
   options.fps = fps;
   const auto begin = Clock::now();
