@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/capture.h"
+#include "platform/null_port.h"
 #include "driver/display.h"
 #include "driver/show.h"
 

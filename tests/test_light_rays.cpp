@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "image/cpu_features.h"
+#include "base/cpu_features.h"
 #include "image/light_rays.h"
 
 namespace vorlith {

@@ -4,9 +4,9 @@
 #include <filesystem>
 
 #include "app/options.h"
-#include "capture/bench_run.h"
+#include "app/bench.h"
 #include "capture/capture.h"
-#include "driver/notice.h"
+#include "base/notice.h"
 #include "driver/show.h"
 #include "platform/openmpt_audio.h"
 #include "platform/sdl_display.h"
@@ -19,7 +19,7 @@ int playInWindow(const Options& options) {
   if (!options.noDialogs) setNoticeHandler(sdlNotice, nullptr);
   Counter counter = Counter::real();
   SdlDisplay window(options.window);
-  OpenmptAudio audio(true, options.startMs / 1000.0);
+  OpenmptAudio audio(true);
   ShowSetup setup;
   setup.counter = &counter;
   setup.display = window.display();

@@ -5,7 +5,7 @@
 #include <memory>
 #include <new>
 
-#include "driver/notice.h"
+#include "base/notice.h"
 #include "driver/scenes.h"
 #include "driver/schedule.h"
 #include "image/raster.h"
@@ -117,7 +117,7 @@ bool showStartup(Show& show, const ShowSetup& setup) {
   // The music and the show clock start together, just before the first frame.
   show.showTimer.start();
   show.showTimer.backdate(static_cast<uint64_t>(show.startMs) * show.counter->frequency() / 1000);
-  musicPlay();
+  musicPlay(show.startMs);
 
   show.sceneStarting = true;
   show.currentScene = 1;
@@ -174,6 +174,7 @@ int runShow(const ShowSetup& setup) {
   }
   const bool started = showStartup(*show, setup);
   if (started) {
+    if (setup.started) setup.started(setup.startedContext);
     Counter* counter = setup.counter;
     while (!show->quit) {
       if (counter->isVirtual()) counter->setFrame(show->frameIndex, setup.virtualFps);

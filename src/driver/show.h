@@ -23,6 +23,10 @@ struct ShowSetup {
   const AudioLibrary* audio = nullptr;
   // Begin this many milliseconds into the show (0: from the start).
   uint32_t startMs = 0;
+  // Called once start-up is complete, just before the first frame (a
+  // benchmark times start-up apart from the frames).
+  void (*started)(void* context) = nullptr;
+  void* startedContext = nullptr;
 };
 
 // Everything the show owns for the whole run: the surface it draws into, the

@@ -2,7 +2,7 @@
 // a row. The plain form and two SIMD forms (SSE2; AVX2 with a gather of the
 // eight additions at once) give the same words.
 #include "effects/light_field.h"
-#include "image/cpu_features.h"
+#include "base/cpu_features.h"
 #include "image/raster.h"
 
 namespace vorlith {

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <new>
 
-#include "driver/notice.h"
+#include "base/notice.h"
 #include "effects/overbright.h"
 #include "effects/truncate.h"
 #include "math/angles.h"

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "image/cpu_features.h"
+#include "base/cpu_features.h"
 
 namespace vorlith {
 

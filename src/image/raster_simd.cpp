@@ -4,7 +4,7 @@
 // plain forms serve. Every form gives exactly the plain form's bytes.
 #include <algorithm>
 
-#include "image/cpu_features.h"
+#include "base/cpu_features.h"
 #include "image/raster.h"
 
 namespace vorlith {

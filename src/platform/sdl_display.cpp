@@ -7,7 +7,7 @@
 #include <cstring>
 #include <thread>
 
-#include "driver/notice.h"
+#include "base/notice.h"
 
 namespace vorlith {
 
