@@ -71,7 +71,7 @@ BENCHMARK(BM_DrawLightRays)->ArgsProduct({{0, 1, 2, 3}, {160, 300}});
 void BM_LightFieldRender(benchmark::State& state) {
   BenchFrame target(7);
   LightField field;
-  field.init(3, target.image);
+  field.init(3, frameWidth, frameHeight);
   field.setLightColour(0, 0x0000FF);
   field.setLightColour(1, 0x00FF00);
   field.setLightColour(2, 0xFF0000);

@@ -154,6 +154,14 @@ void ShowHarness::frameAt(uint32_t ms) {
   showFrame(*show);
 }
 
+OwnedImage loadPicture(const std::string& path) { return OwnedImage(imageLoad(path.c_str())); }
+
+void loadTunnelTexture(Tunnel& tunnel, const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (std::filesystem::exists(path)) bytes = readFile(path);
+  tunnel.setTexture(tunnelTextureParts(bytes.data(), bytes.size()));
+}
+
 std::string defaultAssets() { return VORLITH_ASSET_DIR; }
 
 }  // namespace vorlith::test

@@ -19,7 +19,7 @@ struct Frame {
 };
 
 struct Field {
-  Field(int count = 3) { field.init(count, frame.image); }
+  Field(int count = 3) { field.init(count, frameWidth, frameHeight); }
   ~Field() { field.destroy(); }
   Frame frame;
   LightField field;
@@ -184,12 +184,11 @@ TEST(LightField, WrongTargetsAndLifecycle) {
   f.field.destroy();
   f.field.destroy();
   EXPECT_EQ(f.field.lightCount, 0);
-  f.field.init(2, f.frame.image);  // again after destroy
+  f.field.init(2, frameWidth, frameHeight);  // again after destroy
   f.field.render(f.frame.image);
   EXPECT_EQ(f.frame.at(0, 0), 0x00FFFFFFu);
-  // A nonsensical reference gives an empty field that draws nothing.
-  Image odd{-5, -5, 32, 0, nullptr};
-  f.field.init(-1, odd);
+  // A nonsensical size gives an empty field that draws nothing.
+  f.field.init(-1, -5, -5);
   EXPECT_EQ(f.field.lightCount, 0);
   EXPECT_EQ(f.field.width, 0);
 }

@@ -37,8 +37,8 @@ struct Field {
   }) : dir(true) {
     pictures();
     field = std::make_unique<RibbonField>();
-    field->init();
-    field->loadTexture();
+    field->init(test::loadPicture("gfx/specular_lightmap.tga").get());
+    field->setTexture(test::loadPicture("gfx/voxel_texture.tga"));
   }
   ~Field() { field->destroy(); }
   uint16_t depth(int x, int y) const { return field->zBuffer[y * frameWidth + x]; }
@@ -100,19 +100,14 @@ TEST(RibbonField, LightmapFromEvenPixelsMirrored) {
   EXPECT_EQ(just.field->lightmap[127], 60);
 }
 
+// (The show's start-up gives the notices for refused pictures; the bad-asset
+// matrix checks them.)
 TEST(RibbonField, PicturesTooSmallAreRefusedAndTheFieldDrawsNothing) {
   Field small([] {
     test::writeTga("gfx/specular_lightmap.tga", 16, 15, [](int, int) { return 192u; });
     test::writeTga("gfx/voxel_texture.tga", 256, 255, [](int, int) { return 0xFFFFFFu; });
   });
-  std::vector<std::string> texts;
-  for (const auto& n : small.recorder.notices) {
-    EXPECT_EQ(n.caption, "DUMP imageLoad()");
-    texts.push_back(n.text);
-  }
-  EXPECT_EQ(texts, (std::vector<std::string>{
-                       "Can't use file (gfx//specular_lightmap.tga): a lightmap needs at least 255 pixels of 32 bits",
-                       "Can't use file (gfx/voxel_texture.tga): a texture needs at least 256x256 pixels of 32 bits"}));
+  EXPECT_TRUE(small.recorder.notices.empty());
   EXPECT_FALSE(small.field->ready());
   EXPECT_EQ(small.field->texture, nullptr);
   Frame frame;
@@ -125,8 +120,8 @@ TEST(RibbonField, PicturesTooSmallAreRefusedAndTheFieldDrawsNothing) {
     writeNeutralLightmap();
     test::writeTga("gfx/voxel_texture.tga", 255, 256, [](int, int) { return 0xFFFFFFu; });
   });
-  EXPECT_EQ(narrow.recorder.notices.size(), 1u);
   EXPECT_FALSE(narrow.field->ready());
+  EXPECT_FALSE(RibbonField::textureFits(*test::loadPicture("gfx/voxel_texture.tga")));
   // Missing pictures: the loader's own notices, and nothing drawn.
   Field none([] {});
   EXPECT_EQ(none.recorder.notices.size(), 2u);

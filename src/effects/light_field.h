@@ -22,16 +22,16 @@ class LightField {
     int32_t blue;
   };
 
-  // Sizes the field from the reference image (only its width and height are
-  // read) and builds the intensity table; every light starts at (0, 0) in
-  // black. Leaves the field empty (no lights, size 0) when memory is short.
-  void init(int lightCount, const Image& reference);
+  // Sizes the field (the frame it is rendered into) and builds the intensity
+  // table; every light starts at (0, 0) in black. Leaves the field empty (no
+  // lights, size 0) when memory is short.
+  void init(int lightCount, int32_t width, int32_t height);
   // Both do nothing for an index outside 0..lightCount - 1.
   void setLightPosition(int index, int x, int y);
   void setLightColour(int index, uint32_t colour);
   // Overwrites width x height words of the target, row after row. A target
   // that is not a 32-bit image of exactly the field's size is left alone.
-  // A light outside the reference rectangle lights only the pixels whose
+  // A light outside the field lights only the pixels whose
   // offset from it falls within the table; elsewhere it adds nothing.
   void render(Image& target);
   // Safe before init and when called twice.

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <iterator>
 #include <new>
 
-#include "base/notice.h"
 #include "effects/overbright.h"
 #include "effects/truncate.h"
 #include "math/angles.h"
@@ -22,12 +20,6 @@ constexpr int lightmapPixels = 255;
 constexpr int64_t axisColumn = 40960;
 // Added to every depth so that the whole column lies in front of the far plane.
 constexpr int64_t depthBias = 49152;
-
-void refuse(const char* path, const char* need) {
-  char text[512];
-  std::snprintf(text, sizeof text, "Can't use file (%s): %s", path, need);
-  notice(imageLoadCaption, text);
-}
 
 bool isPlain32(const Image& image) {
   return image.pixels && image.bitsPerPixel == 32 && image.width > 0 && image.height > 0 &&
@@ -72,7 +64,15 @@ uint32_t spanStep(int32_t from, int32_t to, int64_t n) {
 
 }  // namespace
 
-void RibbonField::init() {
+bool RibbonField::lightmapFits(const Image& picture) {
+  return isPlain32(picture) && int64_t{picture.width} * picture.height >= lightmapPixels;
+}
+
+bool RibbonField::textureFits(const Image& picture) {
+  return isPlain32(picture) && picture.width >= textureSide && picture.height >= textureSide;
+}
+
+void RibbonField::init(const Image* picture) {
   delete[] zBuffer;
   width = frameWidth;
   height = frameHeight;
@@ -82,10 +82,7 @@ void RibbonField::init() {
   // Brightness by facing from the picture's even pixels 0..254, two thirds of
   // their blue byte, mirrored so that the index may wrap without a jump.
   lightmapReady = false;
-  Image* picture = imageLoad(lightmapPath);
-  if (picture && (!isPlain32(*picture) || int64_t{picture->width} * picture->height < lightmapPixels)) {
-    refuse(lightmapPath, "a lightmap needs at least 255 pixels of 32 bits");
-  } else if (picture) {
+  if (picture && lightmapFits(*picture)) {
     const uint32_t* words = imageWords(*picture);
     for (int k = 0; k < 128; ++k) {
       const int v = static_cast<int>(words[2 * k] & 0xFF);
@@ -94,7 +91,6 @@ void RibbonField::init() {
     }
     lightmapReady = true;
   }
-  imageFree(picture);
 
   std::fill(std::begin(rowShift), std::end(rowShift), 0);
   std::fill(std::begin(rowAngle), std::end(rowAngle), 0.0f);
@@ -103,14 +99,8 @@ void RibbonField::init() {
   endRow = rows;
 }
 
-void RibbonField::loadTexture() {
-  imageFree(texture);
-  texture = imageLoad(texturePath);
-  if (texture && (!isPlain32(*texture) || texture->width < textureSide || texture->height < textureSide)) {
-    refuse(texturePath, "a texture needs at least 256x256 pixels of 32 bits");
-    imageFree(texture);
-    texture = nullptr;
-  }
+void RibbonField::setTexture(OwnedImage picture) {
+  texture = picture && textureFits(*picture) ? std::move(picture) : nullptr;
 }
 
 void RibbonField::render(Image& frame) {
@@ -187,8 +177,7 @@ void RibbonField::drawSpan(Image& frame, int row, int x0, int u0, int l0, int z0
 void RibbonField::destroy() {
   delete[] zBuffer;
   zBuffer = nullptr;
-  imageFree(texture);
-  texture = nullptr;
+  texture.reset();
 }
 
 }  // namespace vorlith
