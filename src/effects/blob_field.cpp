@@ -81,7 +81,7 @@ void BlobField::init(int count, OwnedImage picture) {
   destroy();
   buildAngleTables(sinTable, cosTable);
   count = std::max(count, 0);
-  particles = new (std::nothrow) BlobParticle[count]();
+  particles.reset(new (std::nothrow) BlobParticle[count]());
   particleCount = particles ? count : 0;
   for (int i = 0; i < particleCount; ++i) {
     BlobParticle& p = particles[i];
@@ -156,8 +156,7 @@ void BlobField::render(Image& frame) {
 }
 
 void BlobField::destroy() {
-  delete[] particles;
-  particles = nullptr;
+  particles.reset();
   particleCount = 0;
   sprite.reset();
   spriteWidth = spriteHeight = 0;

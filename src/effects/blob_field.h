@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "image/image.h"
 
@@ -33,7 +34,7 @@ class BlobField {
   void render(Image& frame);
   void destroy();
 
-  BlobParticle* particles = nullptr;
+  std::unique_ptr<BlobParticle[]> particles;
   int32_t particleCount = 0;
   float sinTable[256] = {};
   float cosTable[256] = {};

@@ -73,10 +73,9 @@ bool RibbonField::textureFits(const Image& picture) {
 }
 
 void RibbonField::init(const Image* picture) {
-  delete[] zBuffer;
   width = frameWidth;
   height = frameHeight;
-  zBuffer = new (std::nothrow) uint16_t[static_cast<size_t>(width) * height];
+  zBuffer.reset(new (std::nothrow) uint16_t[static_cast<size_t>(width) * height]);
   buildOutline(points, tangents);
 
   // Brightness by facing from the picture's even pixels 0..254, two thirds of
@@ -105,7 +104,7 @@ void RibbonField::setTexture(OwnedImage picture) {
 
 void RibbonField::render(Image& frame) {
   if (!zBuffer) return;
-  std::fill(zBuffer, zBuffer + static_cast<size_t>(width) * height, uint16_t{0xFFFF});
+  std::fill(zBuffer.get(), zBuffer.get() + static_cast<size_t>(width) * height, uint16_t{0xFFFF});
   if (!ready() || !imageIs(&frame, width, height)) return;
 
   int32_t columns[outlinePoints];
@@ -160,7 +159,7 @@ void RibbonField::drawSpan(Image& frame, int row, int x0, int u0, int l0, int z0
   const uint32_t* textureRow =
       imageWords(*texture) + ((static_cast<uint32_t>(row) + static_cast<uint32_t>(textureRowOffset)) & 0xFF) * textureSide;
   uint32_t* dst = imageWords(frame) + start + first;
-  uint16_t* depth = zBuffer + start + first;
+  uint16_t* depth = zBuffer.get() + start + first;
   const uint8_t* const shades = overbrightTable();
   for (int64_t i = first; i < end; ++i, ++dst, ++depth, u += du, l += dl, z += dz) {
     // Equal depth does not draw; the entry is compared as an unsigned number.
@@ -175,8 +174,7 @@ void RibbonField::drawSpan(Image& frame, int row, int x0, int u0, int l0, int z0
 }
 
 void RibbonField::destroy() {
-  delete[] zBuffer;
-  zBuffer = nullptr;
+  zBuffer.reset();
   texture.reset();
 }
 

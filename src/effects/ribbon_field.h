@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "image/image.h"
 
@@ -44,7 +45,7 @@ class RibbonField {
   Pair points[rows][outlinePoints] = {};    // x becomes the screen column, y the depth
   Pair tangents[rows][outlinePoints] = {};  // unit tangents of the outline
   OwnedImage texture;                       // 256 rows of 256 pixels are read
-  uint16_t* zBuffer = nullptr;              // width x height entries
+  std::unique_ptr<uint16_t[]> zBuffer;      // width x height entries
   uint8_t lightmap[256] = {};               // brightness by facing, mirrored
   bool lightmapReady = false;
   int32_t rowShift[rows] = {};  // per-row offset in 1/256 pixel
