@@ -149,16 +149,15 @@ bool Tunnel::init(float r) {
 
 bool Tunnel::setTexture(const TunnelTextureFile& file) {
   if (!palette || !shadeTable) return false;  // init has not run: nothing to fill
-  std::unique_ptr<uint8_t[]> storage = allocateZeroed<uint8_t>(tunnelTextureBytes + 33);
-  std::unique_ptr<uint8_t[]> scratch = allocateZeroed<uint8_t>(tunnelTextureBytes);
-  if (!storage || !scratch) return false;
+  // A texture given again is rebuilt in place.
+  if (!textureStorage_) textureStorage_ = allocateZeroed<uint8_t>(tunnelTextureBytes + 33);
+  if (!textureStorage_) return false;
 
   // The texture starts on an even address.
-  uint8_t* start = storage.get() + (reinterpret_cast<uintptr_t>(storage.get()) & 1);
+  uint8_t* start = textureStorage_.get() + (reinterpret_cast<uintptr_t>(textureStorage_.get()) & 1);
 
   std::memset(palette.get(), 0, tunnelPaletteBytes);
   if (file.paletteBytes) std::memcpy(palette.get(), file.palette, std::min<size_t>(file.paletteBytes, tunnelPaletteBytes));
-  if (file.indexBytes) std::memcpy(scratch.get(), file.indices, std::min<size_t>(file.indexBytes, tunnelTextureBytes));
 
   // Level i scales a palette colour by i / 32 (level 32 is the colour itself),
   // each channel capped at 255. The first byte of an entry feeds red.
@@ -172,12 +171,17 @@ bool Tunnel::setTexture(const TunnelTextureFile& file) {
       shadeTable[level * 256 + k] = pixel;
     }
 
-  // File row y, columns 8s..8s+7 become row y of strip s.
+  // File row y, columns 8s..8s+7 become row y of strip s; texels the file
+  // does not hold are 0.
+  const size_t have = file.indices ? std::min<size_t>(file.indexBytes, tunnelTextureBytes) : 0;
   for (uint32_t y = 0; y < 256; ++y)
-    for (uint32_t strip = 0; strip < 32; ++strip)
-      std::memcpy(start + tiledTexelOffset(8 * strip, y), scratch.get() + 256 * y + 8 * strip, 8);
-
-  textureStorage_ = std::move(storage);
+    for (uint32_t strip = 0; strip < 32; ++strip) {
+      uint8_t* to = start + tiledTexelOffset(8 * strip, y);
+      const size_t from = 256 * y + 8 * strip;
+      const size_t n = from < have ? std::min<size_t>(have - from, 8) : 0;
+      if (n) std::memcpy(to, file.indices + from, n);
+      if (n < 8) std::memset(to + n, 0, 8 - n);
+    }
   texture = start;
   return true;
 }
