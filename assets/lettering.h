@@ -9,8 +9,8 @@
 
 namespace vorlith::assets {
 
-// The font every picture uses.
-inline constexpr const char* letteringFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+// The font every picture uses: DejaVu Sans Bold, where the build found it.
+inline constexpr const char* letteringFont = VORLITH_FONT;
 
 // How a line of text is set.
 struct TextStyle {
