@@ -21,10 +21,13 @@ set(CPACK_PACKAGE_NAME vorlith)
 set(CPACK_PACKAGE_VENDOR "The Vorlith authors")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "three-minute demoscene intro with tracker music")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Vorlith plays The Brim Tale, a self-running audiovisual show of the kind the demoscene calls an intro: six "
-    "scenes of software-rendered 320x200 graphics in step with an Impulse Tracker module, in a window. It can also "
-    "capture the show off-screen as PNG frames, a WAV file or an MP4 video (with ffmpeg).")
+# The long description, wrapped as Debian's control files like it.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "Vorlith plays The Brim Tale, a self-running audiovisual show of the kind\n"
+  "the demoscene calls an intro: six scenes of software-rendered 320x200\n"
+  "graphics in step with an Impulse Tracker module, in a window.\n"
+  "It can also capture the show off-screen as PNG frames, a WAV file of the\n"
+  "music or an MP4 video (with ffmpeg).")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
