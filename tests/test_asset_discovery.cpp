@@ -189,7 +189,7 @@ TEST(HonestStart, NoDisplayIsOneMessageAndStatus1WithinASecond) {
   for (const std::string& setting : {"XDG_RUNTIME_DIR=" + empty.path().string() + " ", std::string("-u XDG_RUNTIME_DIR ")}) {
     const Outcome o = run(bare + setting + program);
     EXPECT_EQ(o.status, 1);
-    EXPECT_LT(o.seconds, 1.0);
+    EXPECT_LT(o.seconds, 3.0);  // about 10 ms when the machine is not busy; the show would take minutes
     EXPECT_EQ(o.err,
               "vorlith: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are unset); use --capture OUT "
               "to render without one\n");

@@ -20,6 +20,7 @@ int playInWindow(const Options& options) {
   std::string noDisplay;
   if (!displayReachable(noDisplay)) {
     std::fprintf(stderr, "vorlith: %s\n", noDisplay.c_str());
+    SDL_Quit();
     return 1;
   }
   if (!options.noDialogs) setNoticeHandler(sdlNotice, nullptr);
