@@ -9,9 +9,6 @@
 
 namespace vorlith::assets {
 
-// The font every picture uses: DejaVu Sans Bold, where the build found it.
-inline constexpr const char* letteringFont = VORLITH_FONT;
-
 // How a line of text is set.
 struct TextStyle {
   double capHeight = 40;  // height of a capital letter, in samples
