@@ -6,7 +6,7 @@
 # notice and the same frame as the build, the same frames digest, and the
 # no-display error. Needs root and the mirror; says "skipped: ..." otherwise.
 # Builds the package first when build/ has none (scripts/package.sh).
-# Usage: scripts/package-test.sh
+# Usage: scripts/package-test.sh   (VORLITH_DEBIAN_MIRROR=URL to use another mirror)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
@@ -18,8 +18,10 @@ skip() {
 [ "$(id -u)" -eq 0 ] || skip "debootstrap and chroot need root"
 command -v debootstrap >/dev/null || skip "debootstrap is not installed (scripts/setup.sh test installs it)"
 
-# The Debian mirror apt uses here (deb822 .sources or one-line lists).
-mirror="$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
+# The Debian mirror apt uses here (deb822 .sources or one-line lists), unless
+# VORLITH_DEBIAN_MIRROR names one.
+mirror="${VORLITH_DEBIAN_MIRROR:-}"
+[ -n "$mirror" ] || mirror="$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
   awk '/^URIs:/ {uri = $2} /^Suites:/ && uri != "" && / bookworm( |$)/ {print uri; exit}')"
 [ -n "$mirror" ] || mirror="$(grep -hE '^deb .* bookworm( |$)' /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
   2>/dev/null | awk '{for (i = 2; i <= NF; ++i) if ($i ~ /^[a-z]+:\/\//) {print $i; exit}}' | head -n 1)"
