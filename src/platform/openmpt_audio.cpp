@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <fstream>
@@ -66,6 +67,14 @@ const AudioLibrary* silentAudioLibrary() {
   return &silent;
 }
 
+// The show's own notice names only an error code: this line says what failed
+// and how to watch the show anyway.
+void OpenmptAudio::noDeviceHint() {
+  std::fprintf(stderr, "vorlith: no sound device could be opened (%s); --mute plays the show without sound\n",
+               SDL_GetError());
+  std::fflush(stderr);
+}
+
 bool OpenmptAudio::init(int, uint32_t frequency) {
   if (initialised_) {
     lastError_ = audioErrorAlready;
@@ -73,6 +82,7 @@ bool OpenmptAudio::init(int, uint32_t frequency) {
   }
   if (output_) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+      noDeviceHint();
       lastError_ = audioErrorDevice;
       return false;
     }
@@ -86,6 +96,7 @@ bool OpenmptAudio::init(int, uint32_t frequency) {
     SDL_AudioSpec have{};
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device_ == 0) {
+      noDeviceHint();
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
       lastError_ = audioErrorDevice;
       return false;

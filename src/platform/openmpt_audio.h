@@ -32,6 +32,7 @@ class OpenmptAudio {
  private:
   static void callback(void* self, uint8_t* stream, int length);
   bool init(int device, uint32_t frequency);
+  static void noDeviceHint();
   uint32_t load(const char* path);
   bool start();
   bool play(uint32_t handle, bool reset);
