@@ -5,7 +5,6 @@
 
 #include <cstdint>
 
-#include "base/cpu_features.h"
 #include "image/light_ray_walk.h"
 
 namespace vorlith::rays {
@@ -91,10 +90,8 @@ void drawLightRays(const Image& src, Image& dst, int cx, int cy) {
   // Every border pixel is a valid end, so only the centre needs a look.
   if (!holdsFrame(src) || !holdsFrame(dst) || !rayEnd(cx, cy)) return;
   // Rays that read what earlier rays wrote only come out right one by one.
-  int count = 0;
-  const LightRayForm* forms = lightRayForms(count);
-  const bool plain = plainKernelsForced() || framesOverlap(src.pixels, dst.pixels);
-  const LightRayForm& form = plain ? forms[count - 1] : forms[0];
+  const KernelForms<LightRayForm>& forms = lightRayForms();
+  const LightRayForm& form = framesOverlap(src.pixels, dst.pixels) ? forms.plain() : forms.active();
   form.drawRays(src.pixels, dst.pixels, cx, cy);
 }
 

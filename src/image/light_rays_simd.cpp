@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "base/cpu_features.h"
+#include "base/kernel_dispatch.h"
 #include "image/light_ray_walk.h"
 #include "image/light_rays.h"
 
@@ -283,18 +283,15 @@ __attribute__((target("avx512f,avx512bw"))) void drawRaysAvx512(const uint8_t* s
 }
 #endif
 
-using RayForms = FormList<LightRayForm>;
-
-RayForms supportedForms() {
-  RayForms list;
+// Widest first; the plain walk serves everywhere else.
+constexpr KernelCandidate<LightRayForm> candidates[] = {
 #if VORLITH_X86
-  if (cpuHasAvx512()) list.add({"avx512", drawRaysAvx512});
-  if (cpuHasAvx2()) list.add({"avx2", drawRaysAvx2});
-  if (cpuHasSse2()) list.add({"sse2", drawRaysSse2});
+    {{"avx512", drawRaysAvx512}, cpuHasAvx512},
+    {{"avx2", drawRaysAvx2}, cpuHasAvx2},
+    {{"sse2", drawRaysSse2}, cpuHasSse2},
 #endif
-  list.add({"plain", drawRaysPlain});
-  return list;
-}
+    {{"plain", drawRaysPlain}},
+};
 
 }  // namespace
 
@@ -302,10 +299,9 @@ RayForms supportedForms() {
 
 namespace vorlith {
 
-const LightRayForm* lightRayForms(int& count) {
-  static const rays::RayForms list = rays::supportedForms();
-  count = list.count;
-  return list.forms;
+const KernelForms<LightRayForm>& lightRayForms() {
+  static const KernelForms<LightRayForm> forms(rays::candidates);
+  return forms;
 }
 
 }  // namespace vorlith
