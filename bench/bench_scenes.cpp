@@ -20,7 +20,7 @@
 
 #include "bench_show.h"
 #include "driver/schedule.h"
-#include "base/cpu_features.h"
+#include "base/kernel_dispatch.h"
 
 namespace vorlith {
 namespace {

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/kernel_dispatch.h"
 #include "image/image.h"
 
 namespace vorlith {
@@ -64,11 +65,14 @@ float lightIntensity(int dx, int dy);
 void addLightSpan(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count);
 void addLightSpanPlain(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count);
 
-// Every form of addLightSpan this processor can run, the widest first.
+// One form of addLightSpan.
 struct LightSpanForm {
   const char* name;
   void (*addSpan)(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count);
 };
-const LightSpanForm* lightSpanForms(int& count);
+
+// Every form of addLightSpan this processor can run, the widest first and the
+// plain one last.
+const KernelForms<LightSpanForm>& lightSpanForms();
 
 }  // namespace vorlith
