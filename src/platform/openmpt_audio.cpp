@@ -24,6 +24,13 @@ std::unique_ptr<openmpt::module> openModule(const char* path, int& error) {
     std::ostringstream log;  // load warnings stay with the module, not on stderr
     auto module = std::make_unique<openmpt::module>(file, log);
     module->set_repeat_count(0);
+    // No dither on the 16-bit samples: libopenmpt's default draws it at
+    // random, so no two renderings of the song would be the same bytes.
+    try {
+      module->ctl_set_integer("dither", 0);
+    } catch (const std::exception&) {
+      // A libopenmpt without the setting dithers as it always did.
+    }
     error = audioOk;
     return module;
   } catch (const std::exception&) {
