@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <fstream>
@@ -143,7 +144,18 @@ bool OpenmptAudio::play(uint32_t handle, bool reset) {
 void OpenmptAudio::setPosition(uint32_t ms) {
   if (!module_) return;
   if (output_) SDL_LockAudioDevice(device_);
-  module_->set_position_seconds(ms / 1000.0);
+  // libopenmpt moves to the start of the row the time falls in; the rest of
+  // the way is played and dropped, so the song stands where the clock does.
+  const double target = ms / 1000.0;
+  const double reached = module_->set_position_seconds(target);
+  int64_t skip = target > reached ? static_cast<int64_t>((target - reached) * audioSampleRate + 0.5) : 0;
+  int16_t scratch[2 * 1024];
+  while (skip > 0) {
+    const size_t made = module_->read_interleaved_stereo(
+        audioSampleRate, static_cast<size_t>(std::min<int64_t>(skip, 1024)), scratch);
+    if (made == 0) break;
+    skip -= static_cast<int64_t>(made);
+  }
   if (output_) SDL_UnlockAudioDevice(device_);
 }
 
