@@ -24,7 +24,7 @@ int playInWindow(const Options& options) {
   setup.counter = &counter;
   setup.display = window.display();
   setup.audio = options.mute ? silentAudioLibrary() : audio.library();
-  setup.startMs = options.startMs;
+  setup.start = ShowSeconds::fromMilliseconds(options.startMs);
   const int status = runShow(setup);
   setNoticeHandler(nullptr, nullptr);
   SDL_Quit();

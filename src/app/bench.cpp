@@ -46,7 +46,7 @@ int runBench(uint32_t fps) {
   };
   const int status = runNull(run, [&](uint64_t frame, const uint32_t* pixels) {
     const auto now = Clock::now();
-    costs[benchSceneAt(virtualShowTime(fps, 0, frame))].push_back(std::chrono::duration<double, std::milli>(now - last).count());
+    costs[benchSceneAt(virtualShowTime(fps, frame))].push_back(std::chrono::duration<double, std::milli>(now - last).count());
     digest = frameDigest(digest, pixels);
     last = Clock::now();  // the digest is not part of the frame's cost
     return true;

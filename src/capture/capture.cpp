@@ -22,7 +22,7 @@ constexpr const char* modulePath = "music/brimtale.it";
 NullRun nullRun(const CaptureOptions& options) {
   NullRun run;
   run.fps = options.fps;
-  run.startMs = options.startMs;
+  run.start = ShowSeconds::fromMilliseconds(options.startMs);
   run.frameLimit = options.untilMs ? captureFrameCount(options.fps, options.startMs, options.untilMs) : 0;
   return run;
 }
@@ -144,8 +144,9 @@ std::string frameFileName(uint64_t frame) {
 
 uint64_t captureFrameCount(uint32_t fps, uint32_t startMs, uint32_t untilMs) {
   const uint32_t end = untilMs ? untilMs : showLengthMs;
-  for (uint64_t k = 0;; ++k)
-    if (virtualShowTime(fps, startMs, k) >= end) return untilMs ? k : k + 1;
+  const uint64_t first = startFrame(ShowSeconds::fromMilliseconds(startMs), fps);
+  for (uint64_t k = first;; ++k)
+    if (virtualShowTime(fps, k) >= end) return (untilMs ? k : k + 1) - first;
 }
 
 CaptureKind captureKind(const std::string& output) {
