@@ -269,6 +269,15 @@ TEST(Export, RelativeCaptureIsWrittenWhereTheProgramWasStarted) {
   }
 }
 
+TEST(Export, BenchWithoutAPackSaysItTimesAnEmptyShow) {
+  ScratchDirectory empty;
+  const Outcome r = run({"--bench", "--fps", "2"}, empty.path().string());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("timing an empty show"), std::string::npos) << r.out;
+  const Outcome real = run({"--assets", assets, "--bench", "--fps", "2"});
+  EXPECT_EQ(real.out.find("empty show"), std::string::npos) << real.out;
+}
+
 // A small tmpfs mounted for the test's lifetime (root only).
 struct SmallDisk {
   ScratchDirectory point;
