@@ -17,7 +17,8 @@ namespace vorlith::bench {
 
 class BenchShow {
  public:
-  // Starts the show at startMs (as --start does).
+  // Starts the show startMs into a run at 60 fps (as --start does: the frames
+  // before it are played off-screen first).
   explicit BenchShow(uint32_t startMs = 0) : previous_(std::filesystem::current_path()) {
     std::filesystem::current_path(VORLITH_ASSET_DIR);
     setNoticeHandler([](void*, const char*, const char*) {}, nullptr);
@@ -31,7 +32,8 @@ class BenchShow {
     setup.counter = &counter_;
     setup.display = target_.display();
     setup.audio = silentAudioLibrary();
-    setup.startMs = startMs;
+    setup.virtualFps = 60;
+    setup.start = ShowSeconds::fromMilliseconds(startMs);
     show = std::make_unique<Show>(&counter_);
     showStartup(*show, setup);
   }
@@ -50,13 +52,11 @@ class BenchShow {
   // The same with the clock reading ms milliseconds since the start.
   double frameAtMs(uint64_t ms) { return frameAtTicks(ms * Counter::ticksPerSecond / 1000); }
 
-  uint32_t startMs() const { return show->startMs; }
-
-  // Plays the frames at fps from the start up to the one at show time
+  // Plays the frames at fps from the next one up to the one at show time
   // untilMs (not included) and gives the index of that one.
   uint64_t playTo(uint32_t untilMs, uint32_t fps) {
-    uint64_t k = 0;
-    for (; uint64_t{startMs()} + k * 1000 / fps < untilMs; ++k) frame(k, fps);
+    uint64_t k = show->frameIndex;
+    for (; k * 1000 / fps < untilMs; ++k) frame(k, fps);
     return k;
   }
 

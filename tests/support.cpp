@@ -103,12 +103,12 @@ std::vector<uint8_t> tinyModule() {
 }
 
 ShowRun runVirtualShow(uint32_t fps, const std::function<void(uint64_t, const uint32_t*)>& onFrame,
-                       uint32_t startMs) {
+                       const ShowSeconds& start) {
   // The very run a capture makes, handing every frame over instead of writing it.
   NoticeRecorder recorder;
   NullRun run;
   run.fps = fps;
-  run.startMs = startMs;
+  run.start = start;
   uint64_t frames = 0;
   runNull(run, [&](uint64_t frame, const uint32_t* pixels) {
     if (onFrame) onFrame(frame, pixels);
@@ -138,12 +138,11 @@ Display ScriptedDisplay::display() {
   return d;
 }
 
-ShowHarness::ShowHarness(const AudioLibrary* audio, uint32_t startMs) : show(std::make_unique<Show>(&counter)) {
+ShowHarness::ShowHarness(const AudioLibrary* audio) : show(std::make_unique<Show>(&counter)) {
   ShowSetup setup;
   setup.counter = &counter;
   setup.display = screen.display();
   setup.audio = audio ? audio : silentAudioLibrary();
-  setup.startMs = startMs;
   showStartup(*show, setup);
 }
 

@@ -58,7 +58,7 @@ struct ShowRun {
   std::vector<RecordedNotice> notices;
 };
 ShowRun runVirtualShow(uint32_t fps, const std::function<void(uint64_t, const uint32_t*)>& onFrame = {},
-                       uint32_t startMs = 0);
+                       const ShowSeconds& start = {});
 
 // A display that keeps the last presented frame and plays back queued keys.
 struct ScriptedDisplay {
@@ -73,7 +73,7 @@ struct ScriptedDisplay {
 // A show started in the working directory on a manual counter, to be driven
 // frame by frame at chosen show times.
 struct ShowHarness {
-  explicit ShowHarness(const AudioLibrary* audio = nullptr, uint32_t startMs = 0);
+  explicit ShowHarness(const AudioLibrary* audio = nullptr);
   ~ShowHarness();
   // Runs one frame with every counter reading at the given time since start-up.
   void frameAt(uint32_t ms);

@@ -61,12 +61,19 @@ TEST(FrameTimer, TickDifferenceWrapsModulo2To32) {
   EXPECT_EQ(timer.elapsedMs(), 1000u);
 }
 
-TEST(FrameTimer, BackdateMovesTheStart) {
-  Counter counter = Counter::manual();
-  FrameTimer timer(&counter);
-  timer.start();
-  timer.backdate(160000000);
-  EXPECT_EQ(timer.elapsedMs(), 160000u);
+TEST(Counter, HeldRealCounterStandsStillThenRunsOnFromTheChosenReading) {
+  // A window that begins part-way: the frames before the start are played
+  // with the clock held, then real time runs on from the start's reading.
+  Counter counter = Counter::real();
+  counter.hold(0);
+  EXPECT_TRUE(counter.isVirtual());
+  counter.setFrame(1500, 50);
+  EXPECT_EQ(counter.read(), 30000000u);
+  counter.resume(30000000);
+  EXPECT_FALSE(counter.isVirtual());
+  const uint64_t first = counter.read();
+  EXPECT_GE(first, 30000000u);
+  EXPECT_LT(first, 30000000u + 2000000u) << "it runs on from the reading, not from the machine's clock";
 }
 
 TEST(Counter, RealCounterTicksInMicroseconds) {

@@ -18,7 +18,7 @@ TEST(Options, NoOptionsPlayTheShowAsItIs) {
   std::string error;
   ASSERT_TRUE(parse({}, options, error));
   EXPECT_EQ(options.mode, Options::Mode::show);
-  EXPECT_EQ(options.startMs, 0u);
+  EXPECT_TRUE(options.start.isZero());
   EXPECT_FALSE(options.mute);
   EXPECT_EQ(options.window.scale, 0);
 }
@@ -31,7 +31,7 @@ TEST(Options, EachOptionIsRead) {
                     options, error))
       << error;
   EXPECT_EQ(options.assets, "pack");
-  EXPECT_EQ(options.startMs, 12500u);
+  EXPECT_EQ(options.start.text(), "12.5");
   EXPECT_EQ(options.window.scale, 4);
   EXPECT_TRUE(options.window.fullscreen);
   EXPECT_TRUE(options.window.aspect);
@@ -43,7 +43,7 @@ TEST(Options, EachOptionIsRead) {
                      "--video-scale", "2"},
                     capture, error))
       << error;
-  EXPECT_EQ(capture.untilMs, 165000u);
+  EXPECT_EQ(capture.until.text(), "165");
   EXPECT_EQ(capture.videoScale, 2);
   EXPECT_EQ(capture.mode, Options::Mode::capture);
   EXPECT_EQ(capture.capture, "out");
@@ -70,6 +70,10 @@ TEST(Options, BadValuesAreRefusedWithExitStatus2) {
       {"--fps", "30"},         {"--bogus"},            {"--assets", ""},
       {"--capture", "x", "--video-scale", "9"}, {"--capture", "x", "--start", "5", "--until", "4"},
       {"--until", "3"},        {"--bench", "--until", "3"},
+      {"--replace"},           {"--capture", "x", "--scale", "2"}, {"--capture", "x", "--fullscreen"},
+      {"--bench", "--mute"},   {"--bench", "--start", "5"},  {"--bench", "--aspect"},
+      {"--capture", "x", "--bench"}, {"--bench", "--capture", "x"},
+      {"--mute=yes"},          {"--start="},            {"--fps=30"},
   };
   for (const auto& args : bad) {
     Options options;
@@ -80,6 +84,91 @@ TEST(Options, BadValuesAreRefusedWithExitStatus2) {
     argv.insert(argv.begin(), "vorlith");
     EXPECT_EQ(appMain(static_cast<int>(argv.size()), argv.data()), 2) << args[0];
   }
+}
+
+TEST(Options, ValueMayFollowAnEqualsSign) {
+  Options options;
+  std::string error;
+  ASSERT_TRUE(parse({"--capture=out.mp4", "--start=30", "--until=32.5", "--fps=60", "--video-scale=2",
+                     "--assets=pack", "--frames=1"},
+                    options, error))
+      << error;
+  EXPECT_EQ(options.capture, "out.mp4");
+  EXPECT_EQ(options.start.text(), "30");
+  EXPECT_EQ(options.until.text(), "32.5");
+  EXPECT_EQ(options.fps, 60u);
+  EXPECT_EQ(options.videoScale, 2);
+  EXPECT_EQ(options.assets, "pack");
+  EXPECT_EQ(options.frames, (std::set<uint64_t>{1}));
+  Options flag;
+  EXPECT_FALSE(parse({"--aspect=1"}, flag, error));
+  EXPECT_EQ(error, "--aspect takes no value");
+  EXPECT_FALSE(parse({"--bogus=1"}, flag, error));
+  EXPECT_EQ(error, "unknown option '--bogus'");
+}
+
+// The range --help states for an option: "(LOW to HIGH" or "(more than
+// LOW, up to HIGH", from the option's own line.
+std::pair<std::string, std::string> statedRange(const std::string& option) {
+  const std::string help = usageText();
+  const size_t line = help.find("  " + option + " ");
+  EXPECT_NE(line, std::string::npos) << option;
+  const size_t open = help.find('(', line);
+  const size_t close = help.find_first_of(",)", help.find(" to ", open) + 4);
+  const std::string inside = help.substr(open + 1, close - open - 1);
+  const size_t to = inside.find(" to ");
+  return {inside.substr(0, to), inside.substr(to + 4)};
+}
+
+TEST(Options, EveryNumericBoundaryIsWhereHelpSaysItIs) {
+  struct Bound {
+    std::vector<const char*> context;  // what the option goes with
+    const char* option;
+    const char* below;                 // just outside the lower end
+    const char* low;                   // the lowest accepted
+    const char* high;                  // the highest accepted
+    const char* above;                 // just outside the upper end
+  };
+  const Bound bounds[] = {
+      {{}, "--start", nullptr, "0", "182.956", "182.9561"},
+      {{"--capture", "x"}, "--until", "0", "0.001", "182.956", "182.957"},
+      {{}, "--scale", "0", "1", "16", "17"},
+      {{"--capture", "x"}, "--fps", "0", "1", "1000", "1001"},
+      {{"--capture", "x"}, "--video-scale", "0", "1", "8", "9"},
+  };
+  for (const Bound& b : bounds) {
+    const auto [low, high] = statedRange(b.option);
+    if (std::string(b.option) == "--until") {
+      EXPECT_NE(std::string(usageText()).find("--until SECONDS   end a capture before this show time (more than 0, up to 182.956)"),
+                std::string::npos);
+    } else {
+      EXPECT_EQ(low, b.low) << b.option;
+      EXPECT_EQ(high, b.high) << b.option;
+    }
+    for (const char* value : {b.below, b.low, b.high, b.above}) {
+      if (!value) continue;
+      std::vector<const char*> args = b.context;
+      args.push_back(b.option);
+      args.push_back(value);
+      Options options;
+      std::string error;
+      const bool inside = value == b.low || value == b.high;
+      EXPECT_EQ(parse(args, options, error), inside) << b.option << " " << value << ": " << error;
+    }
+  }
+  // The latest start --help names gives the show's last frame.
+  Options last;
+  std::string error;
+  ASSERT_TRUE(parse({"--start", "182.956"}, last, error)) << error;
+}
+
+TEST(Options, RefusalsDoNotContradictThemselves) {
+  Options options;
+  std::string error;
+  EXPECT_FALSE(parse({"--capture", "x", "--until", "0"}, options, error));
+  EXPECT_EQ(error, "--until takes seconds more than 0, up to 182.956, not '0'");
+  EXPECT_FALSE(parse({"--capture", "x", "--start", "10", "--until", "10"}, options, error));
+  EXPECT_EQ(error, "--until must come after --start");
 }
 
 }  // namespace

@@ -280,7 +280,7 @@ TEST(ScenesOnCapture, CubeCreditsRibbonsAndFlashAsAViewerSeesThem) {
       [&](uint64_t k, const uint32_t* pixels) {
         if (std::find(wanted.begin(), wanted.end(), k) != wanted.end()) frames.emplace_back(pixels, pixels + framePixels);
       },
-      24000);
+      ShowSeconds::fromMilliseconds(24000));
   ASSERT_EQ(frames.size(), wanted.size());
   auto at = [&](size_t f, int x, int y) { return frames[f][static_cast<size_t>(y) * frameWidth + x]; };
   auto litPixels = [&](size_t f) { return std::count_if(frames[f].begin(), frames[f].end(), [](uint32_t p) { return p; }); };

@@ -54,18 +54,6 @@ TEST(Show, EscapeOnTheFirstFrameStillPresentsItAndShutsDown) {
   EXPECT_EQ(h.view().layerA, nullptr);
 }
 
-TEST(Show, StartPartWayPutsTheSceneClockWhereAFullRunWouldHaveIt) {
-  // A run begun at 120 s: its first frame cascades into scene 5, and the next
-  // frame's scene timer counts from the scene's window, not from the start.
-  ScratchDirectory dir(true);
-  test::ShowHarness h(nullptr, 120000);
-  h.frameAt(0);
-  EXPECT_EQ(h.view().currentScene, 5);
-  h.frameAt(16);
-  // As in a full run, scene time lags show time by the scene's first frame.
-  EXPECT_EQ(h.show->sceneTimer.elapsedMs(), 120000u - 110464u);
-}
-
 TEST(Capture, ChosenFramesAreWrittenAndRepeatByteForByte) {
   ScratchDirectory assets(true);
   ScratchDirectory first, second;

@@ -31,7 +31,7 @@ int playInWindow(const Options& options) {
   setup.counter = &counter;
   setup.display = window.display();
   setup.audio = options.mute ? silentAudioLibrary() : audio.library();
-  setup.startMs = options.startMs;
+  setup.start = options.start;
   const int status = runShow(setup);
   setNoticeHandler(nullptr, nullptr);
   SDL_Quit();
@@ -74,9 +74,12 @@ int appMain(int argc, const char* const* argv) {
     capture.output = options.capture;
     capture.fps = options.fps;
     capture.frames = options.frames;
-    capture.startMs = options.startMs;
-    capture.untilMs = options.untilMs;
+    capture.start = options.start;
+    capture.until = options.until;
     capture.videoScale = options.videoScale;
+    capture.aspect = options.window.aspect;
+    capture.mute = options.mute;
+    capture.replace = options.replace;
     return runCapture(capture);
   }
   return playInWindow(options);

@@ -1,11 +1,9 @@
 #include "app/options.h"
 
-#include <cerrno>
-#include <cmath>
 #include <cstdlib>
 #include <string_view>
 
-#include "driver/schedule.h"
+#include "driver/seek.h"
 
 namespace vorlith {
 
@@ -15,17 +13,6 @@ bool parseUnsigned(const std::string& text, uint64_t low, uint64_t high, uint64_
   if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 18) return false;
   value = std::strtoull(text.c_str(), nullptr, 10);
   return value >= low && value <= high;
-}
-
-bool parseSeconds(const std::string& text, uint32_t& ms) {
-  if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return false;
-  char* end = nullptr;
-  errno = 0;
-  const double seconds = std::strtod(text.c_str(), &end);
-  if (errno != 0 || *end != '\0' || !std::isfinite(seconds) || seconds < 0 || seconds * 1000 > showLengthMs)
-    return false;
-  ms = static_cast<uint32_t>(std::lround(seconds * 1000));
-  return true;
 }
 
 bool parseFrameList(const std::string& text, std::set<uint64_t>& frames) {
@@ -50,33 +37,64 @@ const char* usageText() {
          "\n"
          "  --assets DIR      read gfx/ and music/ from DIR (default: the current directory\n"
          "                    when it holds them, else the pack installed with the program)\n"
-         "  --start SECONDS   begin this far into the show (0 to 182.956); the music follows\n"
+         "  --start SECONDS   begin this far into the show (0 to 182.956), with exactly what a\n"
+         "                    whole run shows there; the music follows\n"
          "  --scale N         window at N times the 320x200 frame (1 to 16)\n"
          "  --fullscreen      desktop fullscreen, letterboxed\n"
-         "  --aspect          show the frame at 4:3, as a CRT did\n"
-         "  --mute            play without sound (no audio device is opened)\n"
+         "  --aspect          show the frame at 4:3, as a CRT did (a video: 1600x1200)\n"
+         "  --mute            play without sound (no audio device is opened; a capture\n"
+         "                    without a sound track or audio.wav)\n"
          "  --no-dialogs      report missing files on stderr instead of in message boxes\n"
-         "  --capture OUT     render off-screen on a virtual clock, as fast as the machine can:\n"
-         "                    OUT.mp4  a video (H.264 + AAC, needs ffmpeg)\n"
-         "                    OUT.wav  the sound alone\n"
-         "                    OUT      a directory of frame_NNNNNN.png files and audio.wav\n"
+         "  --capture OUT     render off-screen on a virtual clock, as fast as the machine can;\n"
+         "                    the extension (any case) says what to make:\n"
+         "                    OUT.mp4   a video to play anywhere (H.264 + AAC)\n"
+         "                    OUT.mkv   an archival video, lossless (FFV1 + FLAC)\n"
+         "                    OUT.webm  a video for the web (VP9 + Opus)\n"
+         "                    OUT.gif   a clip to share (at most 30 s and 50 fps, no sound)\n"
+         "                    OUT.wav   the sound alone; OUT.flac the same, compressed\n"
+         "                    OUT.txt   one line per frame: its index and its digest\n"
+         "                    OUT       (no extension, or ending in /) a directory of\n"
+         "                              frame_NNNNNN.png files and audio.wav\n"
+         "                    videos and FLAC need ffmpeg\n"
          "  --fps N           frames per second of a capture (1 to 1000, default 30)\n"
-         "  --until SECONDS   end a capture before this show time\n"
-         "  --video-scale N   a video's pictures at N times 320x200 (1 to 8, default 4)\n"
-         "  --frames LIST     write only these frames of a capture, e.g. 0,5,300\n"
+         "  --until SECONDS   end a capture before this show time (more than 0, up to 182.956)\n"
+         "  --video-scale N   a video's pictures at N times 320x200 (1 to 8, default 4, a GIF 2);\n"
+         "                    with --aspect N times 1600x1200 (1 to 2, default 1)\n"
+         "  --frames LIST     write only these frames of a capture (PNG frames or .txt),\n"
+         "                    counted from its first, e.g. 0,5,300\n"
+         "  --replace         a capture into a directory that holds frames removes them\n"
+         "                    (frame_*.png and audio.wav) first, instead of refusing\n"
          "  --bench           play the show headless as fast as possible and print what each\n"
          "                    scene's frames cost (default 60 fps; --fps N to change)\n"
          "  --version         print the version\n"
-         "  --help            print this text\n";
+         "  --help            print this text\n"
+         "An option's value may also follow an equals sign: --start=30.\n";
 }
 
 bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
   bool fpsGiven = false;
   bool untilGiven = false;
-  bool videoScaleGiven = false;
+  bool startGiven = false;
+  bool benchGiven = false;
+  bool windowGiven = false;
   for (int i = 1; i < argc; ++i) {
-    const std::string_view name = argv[i];
+    std::string_view name = argv[i];
+    // --name=value is --name value.
+    std::string_view attached;
+    bool hasAttached = false;
+    if (name.size() > 2 && name.substr(0, 2) == "--") {
+      const size_t equals = name.find('=');
+      if (equals != std::string_view::npos) {
+        attached = name.substr(equals + 1);
+        name = name.substr(0, equals);
+        hasAttached = true;
+      }
+    }
     auto value = [&](std::string& out) {
+      if (hasAttached) {
+        out = std::string(attached);
+        return true;
+      }
       if (i + 1 >= argc) {
         error = std::string(name) + " needs a value";
         return false;
@@ -84,22 +102,38 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       out = argv[++i];
       return true;
     };
+    auto flag = [&] {
+      if (hasAttached) error = std::string(name) + " takes no value";
+      return !hasAttached;
+    };
     std::string text;
     uint64_t number = 0;
     if (name == "--help" || name == "-h") {
+      if (!flag()) return false;
       options.mode = Options::Mode::help;
     } else if (name == "--version") {
+      if (!flag()) return false;
       options.mode = Options::Mode::version;
     } else if (name == "--bench") {
+      if (!flag()) return false;
+      benchGiven = true;
       if (options.mode == Options::Mode::show) options.mode = Options::Mode::bench;
     } else if (name == "--fullscreen") {
+      if (!flag()) return false;
       options.window.fullscreen = true;
+      windowGiven = true;
     } else if (name == "--aspect") {
+      if (!flag()) return false;
       options.window.aspect = true;
     } else if (name == "--mute") {
+      if (!flag()) return false;
       options.mute = true;
     } else if (name == "--no-dialogs") {
+      if (!flag()) return false;
       options.noDialogs = true;
+    } else if (name == "--replace") {
+      if (!flag()) return false;
+      options.replace = true;
     } else if (name == "--assets") {
       if (!value(options.assets)) return false;
       if (options.assets.empty()) {
@@ -108,14 +142,15 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       }
     } else if (name == "--start") {
       if (!value(text)) return false;
-      if (!parseSeconds(text, options.startMs)) {
+      if (!ShowSeconds::parse(text, options.start) || options.start > showEnd()) {
         error = "--start takes seconds from 0 to 182.956, not '" + text + "'";
         return false;
       }
+      startGiven = true;
     } else if (name == "--until") {
       if (!value(text)) return false;
-      if (!parseSeconds(text, options.untilMs) || options.untilMs == 0) {
-        error = "--until takes seconds from 0 to 182.956, not '" + text + "'";
+      if (!ShowSeconds::parse(text, options.until) || options.until.isZero() || options.until > showEnd()) {
+        error = "--until takes seconds more than 0, up to 182.956, not '" + text + "'";
         return false;
       }
       untilGiven = true;
@@ -126,7 +161,6 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
         return false;
       }
       options.videoScale = static_cast<int>(number);
-      videoScaleGiven = true;
     } else if (name == "--scale") {
       if (!value(text)) return false;
       if (!parseUnsigned(text, 1, 16, number)) {
@@ -134,6 +168,7 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
         return false;
       }
       options.window.scale = static_cast<int>(number);
+      windowGiven = true;
     } else if (name == "--capture") {
       if (!value(options.capture)) return false;
       if (options.capture.empty()) {
@@ -160,18 +195,24 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       return false;
     }
   }
-  if (options.mode == Options::Mode::show && (fpsGiven || untilGiven || videoScaleGiven || !options.frames.empty())) {
-    error = "--fps, --until, --video-scale and --frames go with --capture";
+  const bool captureOnly = untilGiven || options.videoScale > 0 || !options.frames.empty() || options.replace;
+  if (options.mode == Options::Mode::show && (fpsGiven || captureOnly)) {
+    error = "--fps, --until, --video-scale, --frames and --replace go with --capture";
     return false;
   }
-  if (options.mode == Options::Mode::bench) {
-    if (!options.capture.empty() || untilGiven || videoScaleGiven || !options.frames.empty()) {
+  if (benchGiven && (options.mode == Options::Mode::bench || options.mode == Options::Mode::capture)) {
+    if (!options.capture.empty() || captureOnly || startGiven || windowGiven || options.window.aspect ||
+        options.mute) {
       error = "--bench takes only --fps and --assets";
       return false;
     }
     if (!fpsGiven) options.fps = 60;
   }
-  if (untilGiven && options.untilMs <= options.startMs) {
+  if (options.mode == Options::Mode::capture && windowGiven) {
+    error = "--scale and --fullscreen go with the window, not with --capture";
+    return false;
+  }
+  if (untilGiven && options.until <= options.start) {
     error = "--until must come after --start";
     return false;
   }

@@ -3,6 +3,7 @@
 #include <set>
 #include <string>
 
+#include "driver/seek.h"
 #include "platform/sdl_display.h"
 
 namespace vorlith {
@@ -11,10 +12,11 @@ struct Options {
   enum class Mode { show, capture, bench, help, version };
   Mode mode = Mode::show;
   std::string assets;          // change to this directory first
-  uint32_t startMs = 0;        // begin this far into the show
-  uint32_t untilMs = 0;        // a capture ends before this show time (0: at the end)
+  ShowSeconds start;           // begin this far into the show
+  ShowSeconds until;           // a capture ends before this show time (0: at the end)
   std::string capture;         // capture output
-  int videoScale = 4;          // a video's pictures are this many times the frame
+  int videoScale = 0;          // a video's pictures are this many times the frame (0: the format's own)
+  bool replace = false;        // a capture replaces the frames already in its directory
   uint32_t fps = 30;           // capture frame rate
   std::set<uint64_t> frames;   // capture only these frames
   WindowOptions window;

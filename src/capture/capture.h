@@ -3,32 +3,50 @@
 #include <set>
 #include <string>
 
+#include "driver/seek.h"
 
 namespace vorlith {
 
 struct CaptureOptions {
-  // A directory (PNG frames, plus audio.wav when every frame is written), a
-  // file ending in .wav (the sound alone) or in .mp4 (a video through ffmpeg).
+  // What to make, by its extension (any case): a video (.mp4, .mkv, .webm,
+  // .gif), the sound alone (.wav, .flac), the frames' digests (.txt), or,
+  // without an extension, a directory of PNG frames and audio.wav.
   std::string output;
   uint32_t fps = 30;           // frames per second of the virtual clock
-  std::set<uint64_t> frames;   // frame indices to write; empty writes every frame
-  uint32_t startMs = 0;        // begin this far into the show
-  uint32_t untilMs = 0;        // end before this show time (0: run to the end of the show)
-  int videoScale = 4;          // a video's pictures are this many times 320x200
+  std::set<uint64_t> frames;   // frames (of the capture, from 0) to write; empty writes every frame
+  ShowSeconds start;           // begin at frame round(start * fps) of the show
+  ShowSeconds until;           // end before frame round(until * fps) (0: run to the end of the show)
+  int videoScale = 0;          // a video's pictures: this many times 320x200 (0: the format's own)
+  bool aspect = false;         // a video's pictures at 4:3, of 5x6 blocks
+  bool mute = false;           // no sound track, no audio.wav
+  bool replace = false;        // a PNG directory's earlier frames and audio.wav are removed first
 };
 
-enum class CaptureKind { pictures, sound, video };
+enum class CaptureKind { pictures, digests, wav, flac, mp4, mkv, webm, gif, unknown };
 CaptureKind captureKind(const std::string& output);
 
-// Runs the whole show (or the chosen span) on the virtual clock with an
-// off-screen surface and writes what the output asks for. Returns the
-// program's exit status.
-int runCapture(const CaptureOptions& options);
+// The frames of the show a capture covers: `count` frames from `first`.
+struct CaptureSpan {
+  uint64_t first = 0;
+  uint64_t count = 0;
+};
 
-// Frames a capture presents: the first frame at startMs, one every 1/fps
-// seconds, up to the first frame at or past untilMs (not included), or with
-// untilMs 0 up to and including the show's last, black frame.
-uint64_t captureFrameCount(uint32_t fps, uint32_t startMs, uint32_t untilMs);
+// A capture at fps from `start` to `until` (0: the end) covers the show's
+// frames from round(start * fps) up to round(until * fps), not included, or
+// up to and including the show's final, black frame. So two captures that
+// meet at a time meet at a frame, and their sound at a sample.
+CaptureSpan captureSpan(uint32_t fps, const ShowSeconds& start, const ShowSeconds& until);
+
+// Why the capture can't be made as asked (an option that can't apply to
+// this kind of output, an unknown kind, a span it can't hold), or "".
+std::string captureRefusal(const CaptureOptions& options);
+
+// Runs the chosen span of the show on the virtual clock with an off-screen
+// surface and writes what the output asks for, each file under a temporary
+// name first. Returns the program's exit status: 0, 1 on a failure (nothing
+// is left behind), 2 when refused, 128 + the signal when interrupted by
+// SIGINT, SIGTERM or SIGHUP (nothing is left behind either).
+int runCapture(const CaptureOptions& options);
 
 // "frame_000042.png"
 std::string frameFileName(uint64_t frame);

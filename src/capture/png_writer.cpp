@@ -7,16 +7,26 @@
 
 namespace vorlith {
 
-bool writePng(const std::string& path, const uint32_t* pixels, int width, int height) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
+namespace {
+
+void appendBytes(png_structp png, png_bytep data, png_size_t length) {
+  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + length);
+}
+
+void noFlush(png_structp) {}
+
+}  // namespace
+
+bool encodePng(const uint32_t* pixels, int width, int height, std::vector<uint8_t>& bytes) {
+  bytes.clear();
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   std::vector<png_byte> row(static_cast<size_t>(width) * 3);
   bool ok = png && info;
   if (ok && setjmp(png_jmpbuf(png))) ok = false;
   if (ok) {
-    png_init_io(png, file);
+    png_set_write_fn(png, &bytes, appendBytes, noFlush);
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -32,7 +42,7 @@ bool writePng(const std::string& path, const uint32_t* pixels, int width, int he
     png_write_end(png, nullptr);
   }
   png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-  return (std::fclose(file) == 0) && ok;
+  return ok;
 }
 
 bool readPng(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height) {

@@ -39,4 +39,8 @@ void Progress::finish() {
   std::fputc('\n', stderr);
 }
 
+void Progress::stop() {
+  if (shown_) std::fputc('\n', stderr);
+}
+
 }  // namespace vorlith

@@ -11,6 +11,8 @@ class Progress {
   Progress(uint64_t totalFrames, uint32_t fps);
   void update(uint64_t framesDone);
   void finish();
+  // Ends the line where the bar stands (a capture that stops early).
+  void stop();
 
  private:
   uint64_t total_;

@@ -1,37 +1,101 @@
 #pragma once
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vorlith {
 
 // The full path of a program on PATH, or "" when there is none.
 std::string findOnPath(const std::string& program);
 
-// Frames of 0x00RRGGBB pixels (nearest-neighbour upscaled here) piped into
-// ffmpeg, which encodes them as H.264 (yuv420p) together with the sound from
-// a WAV file as AAC, into an MP4 file.
-class VideoEncoder {
- public:
-  VideoEncoder() = default;
-  ~VideoEncoder();
-  VideoEncoder(const VideoEncoder&) = delete;
-  VideoEncoder& operator=(const VideoEncoder&) = delete;
+// The files a video export can make, by what they are for.
+enum class VideoFormat {
+  mp4,   // H.264 + AAC: plays everywhere
+  mkv,   // FFV1 (lossless RGB) + FLAC: archival, decodes to the frames bit for bit
+  webm,  // VP9 + Opus: for the web
+  gif,   // a palette clip for sharing, no sound
+};
 
-  // Starts ffmpeg writing outputPath; false with a message in error on failure.
-  bool start(const std::string& ffmpeg, const std::string& outputPath, const std::string& wavPath, int width,
-             int height, int scale, uint32_t fps, std::string& error);
-  // Sends one frame of width x height pixels.
-  bool write(const uint32_t* pixels);
-  // Closes the pipe and waits for ffmpeg; false when it failed.
+// The pictures of a video: every frame pixel becomes a block of blockWidth x
+// blockHeight pixels, so the picture is made of whole pixels of the frame.
+struct PictureSize {
+  int blockWidth = 1;
+  int blockHeight = 1;
+  int width() const;
+  int height() const;
+};
+
+// Square pixels at scale times 320x200; with aspect, 4:3 pictures of 5x6
+// blocks times scale (1600x1200, 3200x2400).
+PictureSize pictureSize(int scale, bool aspect);
+
+// Blows a 320x200 frame up into a picture of blocks.
+void blowUp(const uint32_t* frame, const PictureSize& size, std::vector<uint32_t>& picture);
+
+// What ffmpeg is asked to make: pictures of the given size from its input
+// pipe as 0x00RRGGBB words (bgr0), the sound from a WAV file (none when
+// empty), into `output` in the given format. A GIF is made in two passes:
+// the first (palettePass) makes its palette, a PNG file, from the frames;
+// the second maps the frames to it.
+struct EncodeJob {
+  VideoFormat format = VideoFormat::mp4;
+  std::string output;
+  std::string sound;
+  std::string palette;
+  bool palettePass = false;
+  int width = 320;
+  int height = 200;
+  uint32_t fps = 30;
+};
+
+// The command line (without the program) for ffmpeg.
+std::vector<std::string> encoderArguments(const EncodeJob& job);
+
+// Turns a WAV file into a FLAC file.
+std::vector<std::string> flacArguments(const std::string& wav, const std::string& output);
+
+// ffmpeg as a child process in a process group of its own (so a Ctrl-C at
+// the terminal reaches only this program, which stops it in order), taking
+// its input from a pipe. Its messages are kept, to say why it failed. A
+// child left running when this goes away is killed and reaped; on Linux it
+// is also killed if this program dies without a chance to clean up.
+class Encoder {
+ public:
+  Encoder() = default;
+  ~Encoder();
+  Encoder(const Encoder&) = delete;
+  Encoder& operator=(const Encoder&) = delete;
+
+  // Starts program with the arguments; false with a message in error.
+  bool start(const std::string& program, const std::vector<std::string>& arguments, std::string& error);
+  // Sends bytes to its input; false when it stopped reading or the capture
+  // is interrupted.
+  bool write(const void* data, size_t size);
+  // Closes its input and waits for it to end. False when it failed (the
+  // reason in error) or the capture was interrupted meanwhile.
   bool finish(std::string& error);
+  // Forwards the signal to it, waits a moment for it to end, kills it if it
+  // has not, and reaps it.
+  void stop(int signal);
+
+  pid_t pid() const { return pid_; }
+  const std::string& messages() const { return messages_; }
 
  private:
-  int pipe_ = -1;
-  int pid_ = -1;
-  int width_ = 0;
-  int height_ = 0;
-  int scale_ = 1;
-  std::string scaled_;
+  void readMessages();
+  void closeInput();
+
+  pid_t pid_ = -1;
+  int input_ = -1;
+  int output_ = -1;  // its stderr
+  std::string messages_;
 };
+
+// Why an encoder failed, from its messages and exit status: the system's
+// reason where its messages name one ("No space left on device"), else its
+// last message.
+std::string encoderFailure(const std::string& messages, int status);
 
 }  // namespace vorlith

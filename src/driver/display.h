@@ -19,6 +19,9 @@ struct Display {
   bool (*keyWaiting)(void* context) = nullptr;
   // Removes the oldest queued key and gives its code (27 is Escape).
   int (*readKey)(void* context) = nullptr;
+  // Optional: how many frames a second the console shows (its refresh rate),
+  // 0 when unknown. Asked once it is open.
+  uint32_t (*frameRate)(void* context) = nullptr;
 };
 
 inline constexpr int keyEscape = 27;

@@ -5,10 +5,16 @@
 
 namespace vorlith {
 
-uint64_t Counter::read() const {
-  if (virtual_) return value_;
+uint64_t Counter::clockTicks() {
   using namespace std::chrono;
   return static_cast<uint64_t>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+uint64_t Counter::read() const { return virtual_ ? value_ : clockTicks() + offset_; }
+
+void Counter::resume(uint64_t ticks) {
+  virtual_ = false;
+  offset_ = ticks - clockTicks();
 }
 
 int32_t mulDiv(int32_t a, int32_t b, int32_t c) {
@@ -38,11 +44,10 @@ uint32_t FrameTimer::elapsedMs() { return static_cast<uint32_t>(milliseconds());
 
 int32_t FrameTimer::scaled(int32_t n, int32_t d) { return mulDiv(n, milliseconds(), d); }
 
-uint32_t virtualShowTime(uint32_t fps, uint32_t startMs, uint64_t frame) {
+uint32_t virtualShowTime(uint32_t fps, uint64_t frame) {
   Counter counter = Counter::manual();
   FrameTimer timer(&counter);
   timer.start();
-  timer.backdate(uint64_t{startMs} * counter.frequency() / 1000);
   counter.setFrame(frame, fps);
   return timer.elapsedMs();
 }

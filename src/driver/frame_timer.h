@@ -5,7 +5,10 @@ namespace vorlith {
 
 // The counter behind the show's clock, in one of two modes. Real: a monotonic
 // clock read at one million ticks per second. Virtual: a value set by hand,
-// which is how captures and tests make every run identical.
+// which is how captures and tests make every run identical. A real counter
+// can be held (it then reads like a virtual one) and resumed from a chosen
+// reading: a window that begins part-way plays the frames before its start
+// on the held clock, then runs on in real time from where they left it.
 class Counter {
  public:
   static constexpr uint64_t ticksPerSecond = 1000000;
@@ -22,10 +25,21 @@ class Counter {
   // Virtual mode only: frame k of a run at fps frames per second reads k * 1e6 / fps.
   void setFrame(uint64_t frame, uint32_t fps) { value_ = frame * ticksPerSecond / fps; }
 
+  // Turns the counter virtual, reading the given value.
+  void hold(uint64_t ticks) {
+    virtual_ = true;
+    value_ = ticks;
+  }
+  // Turns the counter real, reading the given value now and counting on in
+  // real time from there.
+  void resume(uint64_t ticks);
+
  private:
   explicit Counter(bool isVirtual) : virtual_(isVirtual) {}
+  static uint64_t clockTicks();
   bool virtual_;
   uint64_t value_ = 0;
+  uint64_t offset_ = 0;  // real mode: added to the clock (modulo 2^64)
 };
 
 // a * b / c with a 64-bit product, rounded to the nearest integer with halves
@@ -43,10 +57,6 @@ class FrameTimer {
   // n * ms / d rounded: 0 at start, n after d milliseconds, growing on after.
   int32_t scaled(int32_t n, int32_t d);
 
-  // Moves the start back by the given number of ticks, as if start() had been
-  // called that much earlier (used to begin the show part-way through).
-  void backdate(uint64_t ticks) { start_ -= ticks; }
-
   uint64_t startTicks() const { return start_; }
 
  private:
@@ -58,8 +68,7 @@ class FrameTimer {
   uint64_t frequency_ = 0;
 };
 
-// The show time a run on the virtual clock reads during frame k, when it
-// began startMs into the show: what a capture's frame k shows.
-uint32_t virtualShowTime(uint32_t fps, uint32_t startMs, uint64_t frame);
+// The show time a run on the virtual clock at fps reads during its frame k.
+uint32_t virtualShowTime(uint32_t fps, uint64_t frame);
 
 }  // namespace vorlith

@@ -16,19 +16,40 @@ namespace vorlith {
 
 namespace {
 
-// The scene timer starts at the top of the frame after a scene change. When
-// the run began part-way through a scene, the first start is moved back by
-// the time between the scene's window and the start.
-void startSceneTimer(Show& show) {
-  show.sceneTimer.start();
-  show.timedScene = show.currentScene;
-  if (!show.startPending) return;
-  const int scene = show.currentScene;
-  if (scene < 1 || scene > sceneCount) return;
-  const Scene& window = scenes[scene - 1];
-  if (show.startMs < window.start || show.startMs >= window.end) return;  // not there yet
-  show.startPending = false;
-  show.sceneTimer.backdate(static_cast<uint64_t>(show.startMs - window.start) * show.counter->frequency() / 1000);
+// Draws the frame the show time asks for into the surface.
+void drawFrame(Show& show) {
+  const uint32_t t = show.showTimer.elapsedMs();
+  // The scene timer starts at the top of the frame after a scene change.
+  if (show.timedScene != show.currentScene) {
+    show.sceneTimer.start();
+    show.timedScene = show.currentScene;
+  }
+  sceneDispatch(show, t);
+}
+
+// What follows the present: the surface cleared if the scene asked for it,
+// the frame counted.
+void endFrame(Show& show) {
+  if (show.clearAfterPresent) std::memset(show.surface, 0, sizeof show.surface);
+  ++show.frameIndex;
+}
+
+// Plays frames 0..frames-1 as a whole run at fps does, with the clock at
+// each frame's time, but shows none of them and reads no key: what a frame
+// leaves behind (trails, angles, levels, a surface that is not cleared) is
+// all the show's own state, so the frame after them is exactly the whole
+// run's. A frame that would end the show is never among them.
+void playOffScreen(Show& show, uint64_t frames, uint32_t fps) {
+  while (show.frameIndex < frames && !show.quit) {
+    show.counter->setFrame(show.frameIndex, fps);
+    drawFrame(show);
+    endFrame(show);
+  }
+}
+
+uint32_t displayRate(const Display& display) {
+  const uint32_t rate = display.frameRate ? display.frameRate(display.context) : 0;
+  return rate ? rate : 60;
 }
 
 OwnedImage loadPicture(Asset asset) { return OwnedImage(imageLoad(assetPath(asset))); }
@@ -83,8 +104,6 @@ bool outOfMemory(const char* what) {
 
 bool showStartup(Show& show, const ShowSetup& setup) {
   show.display = setup.display;
-  show.startMs = setup.startMs;
-  show.startPending = setup.startMs > 0;
 
   show.layerA.reset(imageCreate(frameWidth, frameHeight, 32));
   show.layerB.reset(imageCreate(frameWidth, frameHeight, 32));
@@ -151,30 +170,34 @@ bool showStartup(Show& show, const ShowSetup& setup) {
   if (!show.displayOpen) return false;
   std::memset(show.surface, 0, sizeof show.surface);
 
-  // The music and the show clock start together, just before the first frame.
-  show.showTimer.start();
-  show.showTimer.backdate(static_cast<uint64_t>(show.startMs) * show.counter->frequency() / 1000);
-  musicPlay(show.startMs);
-
   show.sceneStarting = true;
   show.currentScene = 1;
   show.frameIndex = 0;
+
+  // The music and the show clock start together, just before the first
+  // frame. A run that begins part-way starts the clock at 0 as a whole run
+  // does and plays the frames before its start off-screen first, at the rate
+  // its own frames come at; a real clock stands still meanwhile and then
+  // runs on from the start's time.
+  Counter& counter = *show.counter;
+  const bool live = !counter.isVirtual();
+  const uint32_t fps = live ? displayRate(show.display) : setup.virtualFps;
+  const uint64_t first = setup.start.isZero() ? 0 : startFrame(setup.start, fps);
+  if (first > 0) counter.hold(0);
+  show.showTimer.start();
+  playOffScreen(show, first, fps);
+  if (first > 0 && live) counter.resume(first * Counter::ticksPerSecond / fps);
+  musicPlay(static_cast<uint32_t>((first * 2000 + fps) / (2 * uint64_t{fps})));
   return true;
 }
 
 void showFrame(Show& show) {
-  const uint32_t t = show.showTimer.elapsedMs();
-  if (show.timedScene != show.currentScene) startSceneTimer(show);
-  sceneDispatch(show, t);
-
+  drawFrame(show);
   show.display.present(show.display.context, show.surface);
-  if (show.clearAfterPresent) std::memset(show.surface, 0, sizeof show.surface);
-
   // Every queued key is consumed; only Escape has an effect.
   while (show.display.keyWaiting(show.display.context))
     if (show.display.readKey(show.display.context) == keyEscape) show.quit = true;
-
-  ++show.frameIndex;
+  endFrame(show);
 }
 
 void showShutdown(Show& show) {

@@ -4,6 +4,7 @@
 #include "driver/display.h"
 #include "driver/frame_timer.h"
 #include "driver/scenes.h"
+#include "driver/seek.h"
 #include "effects/blob_field.h"
 #include "effects/light_field.h"
 #include "effects/ribbon_field.h"
@@ -22,8 +23,14 @@ struct ShowSetup {
   uint32_t virtualFps = 60;
   Display display;
   const AudioLibrary* audio = nullptr;
-  // Begin this many milliseconds into the show (0: from the start).
-  uint32_t startMs = 0;
+  // Where to begin. At frame rate F (virtualFps, or with a real counter the
+  // display's refresh rate) the run begins with frame n = round(start * F) of
+  // a whole run at F, and it is that very frame: start-up plays frames
+  // 0..n-1 off-screen on the virtual clock (nothing presented, no key read),
+  // so trails, angles, levels and the surface stand exactly where a whole
+  // run has them. The clock then reads on from n / F seconds, and the music
+  // starts there.
+  ShowSeconds start;
   // Called once start-up is complete, just before the first frame (a
   // benchmark times start-up apart from the frames).
   void (*started)(void* context) = nullptr;
@@ -85,12 +92,9 @@ struct Show {
   bool clearAfterPresent = false;
   bool quit = false;
 
-  // Frames begun so far (the index of the frame being drawn, from 0).
+  // Frames begun so far (the index of the frame being drawn, from 0; a run
+  // that begins part-way counts the frames played before its start).
   uint64_t frameIndex = 0;
-  // Begin part-way through: the scene timer of the scene the start lands in
-  // is moved back so that its curves stand where they would in a full run.
-  uint32_t startMs = 0;
-  bool startPending = false;
 };
 
 // What tests and tools read of a running show without reaching into it: a
@@ -119,9 +123,10 @@ struct ShowView {
 };
 ShowView showView(const Show& show);
 
-// Makes everything, in the show's start-up order, and starts the clock and the
-// music. False when memory, or the console, could not be had; the caller
-// still calls showShutdown.
+// Makes everything, in the show's start-up order, plays the frames before the
+// start (if any) off-screen, and starts the clock and the music. False when
+// memory, or the console, could not be had; the caller still calls
+// showShutdown.
 bool showStartup(Show& show, const ShowSetup& setup);
 
 // One pass of the frame loop: draw the frame the show time asks for, present
@@ -132,7 +137,8 @@ void showFrame(Show& show);
 void showShutdown(Show& show);
 
 // Start-up, frames until the show ends or Escape is read, shutdown. With a
-// virtual counter, frame k runs at counter k * 1e6 / virtualFps. Returns 0,
+// virtual counter, frame k runs at counter k * 1e6 / virtualFps (k counted
+// from the start of the show, also when the run begins part-way). Returns 0,
 // or 1 when the show could not start.
 int runShow(const ShowSetup& setup);
 

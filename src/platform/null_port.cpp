@@ -37,7 +37,7 @@ int runNull(const NullRun& run, const FrameSink& sink) {
   setup.virtualFps = run.fps;
   setup.display = target.display();
   setup.audio = run.withMusic ? audio.library() : silentAudioLibrary();
-  setup.startMs = run.startMs;
+  setup.start = run.start;
   if (run.started) {
     setup.started = [](void* c) { (*static_cast<const std::function<void()>*>(c))(); };
     setup.startedContext = const_cast<std::function<void()>*>(&run.started);

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "driver/display.h"
+#include "driver/seek.h"
 
 namespace vorlith {
 
@@ -26,14 +27,15 @@ struct NullDisplay {
 // What a run of the null port covers.
 struct NullRun {
   uint32_t fps = 30;        // frame k reads the counter at k * 1e6 / fps
-  uint32_t startMs = 0;     // begin this far into the show
+  ShowSeconds start;        // begin at frame round(start * fps) of the show, exactly as it is there
   uint64_t frameLimit = 0;  // present at most this many frames (0: to the end of the show)
   bool withMusic = true;    // load and check the module (its notices), playing nothing
   std::function<void()> started;  // called when start-up is complete
 };
 
-// Runs the show on the virtual clock, handing each presented frame to sink.
-// Returns the show's exit status.
+// Runs the show on the virtual clock, handing each presented frame to sink
+// (numbered from 0 at the first presented frame). Returns the show's exit
+// status.
 int runNull(const NullRun& run, const FrameSink& sink);
 
 }  // namespace vorlith

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -25,6 +26,13 @@ std::unique_ptr<openmpt::module> openModule(const char* path, int& error) {
     std::ostringstream log;  // load warnings stay with the module, not on stderr
     auto module = std::make_unique<openmpt::module>(file, log);
     module->set_repeat_count(0);
+    // No dither on the 16-bit samples: libopenmpt's default draws it at
+    // random, so no two renderings of the song would be the same bytes.
+    try {
+      module->ctl_set_integer("dither", 0);
+    } catch (const std::exception&) {
+      // A libopenmpt without the setting dithers as it always did.
+    }
     error = audioOk;
     return module;
   } catch (const std::exception&) {
@@ -147,7 +155,18 @@ bool OpenmptAudio::play(uint32_t handle, bool reset) {
 void OpenmptAudio::setPosition(uint32_t ms) {
   if (!module_) return;
   if (output_) SDL_LockAudioDevice(device_);
-  module_->set_position_seconds(ms / 1000.0);
+  // libopenmpt moves to the start of the row the time falls in; the rest of
+  // the way is played and dropped, so the song stands where the clock does.
+  const double target = ms / 1000.0;
+  const double reached = module_->set_position_seconds(target);
+  int64_t skip = target > reached ? static_cast<int64_t>((target - reached) * audioSampleRate + 0.5) : 0;
+  int16_t scratch[2 * 1024];
+  while (skip > 0) {
+    const size_t made = module_->read_interleaved_stereo(
+        audioSampleRate, static_cast<size_t>(std::min<int64_t>(skip, 1024)), scratch);
+    if (made == 0) break;
+    skip -= static_cast<int64_t>(made);
+  }
   if (output_) SDL_UnlockAudioDevice(device_);
 }
 

@@ -51,7 +51,8 @@ class OpenmptAudio {
 };
 
 // Opens a module file with the settings every player here uses (the song
-// once, then libopenmpt's short fade at its end). Null with the library's
+// once, then libopenmpt's short fade at its end; no random dither, so a
+// rendering is the same bytes every time). Null with the library's
 // error code when the file can't be opened (audioErrorFileOpen) or is not a
 // module (audioErrorFileFormat).
 std::unique_ptr<openmpt::module> openModule(const char* path, int& error);

@@ -33,6 +33,7 @@ Display SdlDisplay::display() {
     self->keys_.pop_front();
     return key;
   };
+  d.frameRate = [](void* c) { return static_cast<SdlDisplay*>(c)->refreshRate_; };
   return d;
 }
 
@@ -79,6 +80,7 @@ bool SdlDisplay::open(const char* title, int width, int height) {
   }
   SDL_DisplayMode mode;
   const int hz = SDL_GetWindowDisplayMode(window_, &mode) == 0 && mode.refresh_rate > 0 ? mode.refresh_rate : 60;
+  refreshRate_ = static_cast<uint32_t>(hz);
   refresh_ = std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(1.0 / hz));
   fitOutput();
   if (options_.fullscreen) SDL_ShowCursor(SDL_DISABLE);

@@ -58,6 +58,7 @@ class SdlDisplay {
   int outputWidth_ = 0;
   int outputHeight_ = 0;
   bool vsync_ = false;
+  uint32_t refreshRate_ = 0;  // frames a second the display shows
   std::chrono::steady_clock::duration refresh_{};
   std::chrono::steady_clock::time_point lastPresent_{};
   int frameWidth_ = 0;
