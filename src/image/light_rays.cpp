@@ -1,7 +1,7 @@
-// The light rays: the plain walk, one ray after another, and three SIMD
+// The light rays: the plain walk, one ray after another, and four SIMD
 // forms giving the same bytes. SSE2 holds one pixel's three accumulators in
-// one register; AVX2 walks eight rays side by side, one pixel of each per
-// step, and AVX-512 sixteen.
+// one register, and so does WebAssembly's SIMD128; AVX2 walks eight rays side
+// by side, one pixel of each per step, and AVX-512 sixteen.
 #include "image/light_rays.h"
 
 #include <algorithm>
@@ -10,6 +10,10 @@
 #include <cstring>
 
 #include "image/cpu_features.h"
+
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
 
 namespace vorlith {
 
@@ -119,7 +123,7 @@ void drawRaysPlain(const uint8_t* src, uint8_t* dst, int cx, int cy) {
   }
 }
 
-#if VORLITH_X86
+#if VORLITH_X86 || defined(__wasm_simd128__)
 
 uint32_t loadWord(const uint8_t* at) {
   uint32_t word;
@@ -132,6 +136,10 @@ void storeColour(uint8_t* at, uint32_t value) {
   const uint32_t word = (loadWord(at) & 0xFF000000u) | (value & 0x00FFFFFFu);
   std::memcpy(at, &word, 4);
 }
+
+#endif
+
+#if VORLITH_X86
 
 // One ray, its pixel's channels in 16-bit lanes of one register. The
 // accumulators always add (held at 32767 by the saturating add), which
@@ -170,6 +178,10 @@ __attribute__((target("sse2"))) void drawRaysSse2(const uint8_t* src, uint8_t* d
     walkRaySse2(src, dst, centre, rayBetween(cx, cy, end.x, end.y));
   }
 }
+
+#endif
+
+#if VORLITH_X86 || defined(__wasm_simd128__)
 
 // The ray of the fan a batch takes at position i: the drawing order, except
 // that all rays to column 0 come before those to column 319, so that rays of
@@ -219,6 +231,10 @@ struct RayBatch {
   int longest = 0;
   int shortest = frameWidth + 1;
 };
+
+#endif
+
+#if VORLITH_X86
 
 // Eight lanes from an aligned array.
 __attribute__((target("avx2"))) inline __m256i load(const int32_t* lanes) {
@@ -388,6 +404,95 @@ __attribute__((target("avx512f,avx512bw"))) void drawRaysAvx512(const uint8_t* s
 }
 #endif
 
+#if defined(__wasm_simd128__)
+
+// walkRaySse2 in WebAssembly's SIMD128, operation for operation.
+void walkRaySimd128(const uint8_t* src, uint8_t* dst, int start, const Ray& ray) {
+  const v128_t limit = wasm_i16x8_splat(saturated - 1);
+  const v128_t ceiling = wasm_i16x8_splat(254);
+  const int straightStep = 4 * ray.straightStep;
+  const int diagonalStep = 4 * ray.diagonalStep;
+  const uint8_t* from = src + int64_t{start} * 4;
+  uint8_t* to = dst + int64_t{start} * 4;
+  int decision = ray.decision;
+  v128_t accumulators = wasm_i16x8_splat(0);
+  for (int i = 0; i < ray.count; ++i) {
+    const v128_t s = wasm_u16x8_extend_low_u8x16(wasm_i32x4_make(static_cast<int32_t>(loadWord(from)), 0, 0, 0));
+    const v128_t full = wasm_i16x8_gt(accumulators, limit);
+    accumulators = wasm_i16x8_add_sat(accumulators, s);
+    const v128_t v = wasm_i16x8_sub(wasm_i16x8_min(wasm_i16x8_add(s, wasm_u16x8_shr(accumulators, 6)), ceiling), full);
+    storeColour(to, static_cast<uint32_t>(wasm_i32x4_extract_lane(wasm_u8x16_narrow_i16x8(v, v), 0)));
+    const bool diagonal = decision >= 0;
+    const int step = diagonal ? diagonalStep : straightStep;
+    decision += diagonal ? ray.diagonalIncrement : ray.straightIncrement;
+    from += step;
+    to += step;
+  }
+}
+
+void drawRaysSimd128(const uint8_t* src, uint8_t* dst, int cx, int cy) {
+  const int centre = cy * frameWidth + cx;
+  for (int i = 0; i < fanSize; ++i) {
+    const Point end = fanEnd(i);
+    walkRaySimd128(src, dst, centre, rayBetween(cx, cy, end.x, end.y));
+  }
+}
+
+// The AVX2 form's batches in four lanes: a step's four pixels are loaded and
+// stored one by one (SIMD128 has no gather), their channels worked on
+// together, the rays' steps and decisions advanced together.
+void drawRaysBatchedSimd128(const uint8_t* src, uint8_t* dst, int cx, int cy) {
+  if (cx < 0) {
+    drawRaysSimd128(src, dst, cx, cy);
+    return;
+  }
+  const v128_t limit = wasm_i16x8_splat(saturated - 1);
+  const v128_t ceiling = wasm_i16x8_splat(254);
+  const int centre = cy * frameWidth + cx;
+  for (int first = 0; first < fanSize; first += 4) {
+    const RayBatch<4> batch(first, cx, cy);
+    const v128_t diagonalIncrements = wasm_v128_load(batch.diagonalIncrement);
+    const v128_t incrementChange = wasm_v128_load(batch.incrementChange);
+    const v128_t diagonalSteps = wasm_v128_load(batch.diagonalStep);
+    const v128_t stepChange = wasm_v128_load(batch.stepChange);
+    v128_t decisions = wasm_v128_load(batch.decision);
+    v128_t offsets = wasm_i32x4_splat(centre);
+    // Pixels 0, 1 and 2, 3, as the byte widening splits them.
+    v128_t accumulatorsLow = wasm_i16x8_splat(0);
+    v128_t accumulatorsHigh = wasm_i16x8_splat(0);
+    alignas(16) int32_t offset[4];
+    alignas(16) uint32_t value[4];
+    for (int step = 0; step < batch.longest; ++step) {
+      wasm_v128_store(offset, offsets);
+      // Rays that have ended read nothing and store nothing.
+      const bool all = step < batch.shortest;
+      uint32_t word[4] = {0, 0, 0, 0};
+      for (int lane = 0; lane < 4; ++lane)
+        if (all || step < batch.count[lane]) word[lane] = loadWord(src + int64_t{offset[lane]} * 4);
+      const v128_t pixels = wasm_u32x4_make(word[0], word[1], word[2], word[3]);
+      const v128_t sLow = wasm_u16x8_extend_low_u8x16(pixels);
+      const v128_t sHigh = wasm_u16x8_extend_high_u8x16(pixels);
+      const v128_t fullLow = wasm_i16x8_gt(accumulatorsLow, limit);
+      const v128_t fullHigh = wasm_i16x8_gt(accumulatorsHigh, limit);
+      accumulatorsLow = wasm_i16x8_add_sat(accumulatorsLow, sLow);
+      accumulatorsHigh = wasm_i16x8_add_sat(accumulatorsHigh, sHigh);
+      const v128_t vLow =
+          wasm_i16x8_sub(wasm_i16x8_min(wasm_i16x8_add(sLow, wasm_u16x8_shr(accumulatorsLow, 6)), ceiling), fullLow);
+      const v128_t vHigh =
+          wasm_i16x8_sub(wasm_i16x8_min(wasm_i16x8_add(sHigh, wasm_u16x8_shr(accumulatorsHigh, 6)), ceiling), fullHigh);
+      wasm_v128_store(value, wasm_u8x16_narrow_i16x8(vLow, vHigh));
+      // In lane order, which is drawing order.
+      for (int lane = 0; lane < 4; ++lane)
+        if (all || step < batch.count[lane]) storeColour(dst + int64_t{offset[lane]} * 4, value[lane]);
+      const v128_t straight = wasm_i32x4_shr(decisions, 31);
+      offsets = wasm_i32x4_add(wasm_i32x4_add(offsets, diagonalSteps), wasm_v128_and(straight, stepChange));
+      decisions = wasm_i32x4_add(wasm_i32x4_add(decisions, diagonalIncrements), wasm_v128_and(straight, incrementChange));
+    }
+  }
+}
+
+#endif
+
 using RayForms = FormList<LightRayForm>;
 
 RayForms supportedForms() {
@@ -396,6 +501,10 @@ RayForms supportedForms() {
   if (cpuHasAvx512()) list.add({"avx512", drawRaysAvx512});
   if (cpuHasAvx2()) list.add({"avx2", drawRaysAvx2});
   if (cpuHasSse2()) list.add({"sse2", drawRaysSse2});
+#endif
+#if defined(__wasm_simd128__)
+  list.add({"simd128x4", drawRaysBatchedSimd128});
+  list.add({"simd128", drawRaysSimd128});
 #endif
   list.add({"plain", drawRaysPlain});
   return list;

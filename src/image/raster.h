@@ -67,7 +67,7 @@ inline uint32_t saturatedSum(uint32_t a, uint32_t b) {
 void crossfadeWordsPlain(const uint32_t* a, uint32_t* b, int64_t count, int weight);
 void addSaturateWordsPlain(const uint32_t* src, uint32_t* dst, int64_t count);
 
-// Which instruction set the kernels run on: "avx2", "sse2" or "plain".
+// Which instruction set the kernels run on: "avx2", "sse2", "simd128" or "plain".
 const char* rasterKernelName();
 
 // One form of the two kernels.
