@@ -25,3 +25,18 @@ target_link_options(vorlith_web PRIVATE
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432
   -sFORCE_FILESYSTEM=1
   "-sEXPORTED_RUNTIME_METHODS=[FS,UTF8ToString]")
+
+# The native build's tests of the kernels' forms, built for Node, so that the
+# SIMD128 forms are held to the plain forms' bytes as the x86 ones are.
+# GoogleTest is built from the sources Debian's googletest package installs.
+option(VORLITH_WEB_TESTS "Build the kernel tests for Node" ON)
+set(GTEST_SOURCE_DIR /usr/src/googletest)
+if(VORLITH_WEB_TESTS AND EXISTS ${GTEST_SOURCE_DIR}/CMakeLists.txt)
+  set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_executable(vorlith_kernel_tests tests/test_light_rays.cpp tests/test_light_field.cpp tests/test_raster.cpp)
+  target_link_libraries(vorlith_kernel_tests PRIVATE vorlith_core gtest_main)
+  target_link_options(vorlith_kernel_tests PRIVATE -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1)
+endif()
