@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds everything and runs every test: the release build, the
 # AddressSanitizer + UndefinedBehaviorSanitizer build, ThreadSanitizer on the
-# tests that play sound, the fuzz targets for a bounded time, and valgrind on a
-# short whole-show capture.
+# tests that play sound, the fuzz targets for a bounded time, valgrind on a
+# short whole-show capture, and the browser edition in headless Chromium.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -29,3 +29,6 @@ scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 
 echo "== valgrind memcheck: a whole-show capture at 1 frame per second"
 scripts/valgrind.sh
+
+echo "== the browser edition: kernels under Node, the page in headless Chromium"
+scripts/web.sh test

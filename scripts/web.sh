@@ -78,6 +78,10 @@ case "$command" in
     ;;
   test)
     build_site
+    echo "== the kernel tests on the WebAssembly forms (Node)"
+    cmake --build --preset web --target vorlith_kernel_tests
+    # Emscripten 3.1.6's loader trips on Node's own fetch.
+    node --no-experimental-fetch build-web/vorlith_kernel_tests.js
     echo "== the program's reference digests"
     cmake --build --preset release --target native_digests
     build/tests/native_digests build/assets 30 > build-web/native-digests-30.txt
