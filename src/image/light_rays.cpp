@@ -438,56 +438,74 @@ void drawRaysSimd128(const uint8_t* src, uint8_t* dst, int cx, int cy) {
   }
 }
 
-// The AVX2 form's batches in four lanes: a step's four pixels are loaded and
-// stored one by one (SIMD128 has no gather), their channels worked on
-// together, the rays' steps and decisions advanced together.
+// One step of four rays side by side, as in the AVX2 form: the four source
+// pixels are loaded one by one (SIMD128 has no gather), their channels worked
+// on together, the four words stored one by one in lane order, which is
+// drawing order. Checked: some rays may have ended, which read nothing and
+// store nothing.
+struct FourRays {
+  v128_t offsets;  // in bytes
+  v128_t decisions;
+  v128_t accumulatorsLow;  // pixels 0 and 1, as the byte widening splits them
+  v128_t accumulatorsHigh;  // pixels 2 and 3
+  v128_t diagonalSteps;
+  v128_t stepChange;
+  v128_t diagonalIncrements;
+  v128_t incrementChange;
+};
+
+template <bool checked>
+inline void stepFourRays(const uint8_t* src, uint8_t* dst, const RayBatch<4>& batch, int step, FourRays& r) {
+  const v128_t limit = wasm_i16x8_splat(saturated - 1);
+  const v128_t ceiling = wasm_i16x8_splat(254);
+  alignas(16) int32_t offset[4];
+  alignas(16) uint32_t value[4];
+  wasm_v128_store(offset, r.offsets);
+  uint32_t word[4];
+  for (int lane = 0; lane < 4; ++lane) word[lane] = !checked || step < batch.count[lane] ? loadWord(src + offset[lane]) : 0;
+  const v128_t pixels = wasm_u32x4_make(word[0], word[1], word[2], word[3]);
+  const v128_t sLow = wasm_u16x8_extend_low_u8x16(pixels);
+  const v128_t sHigh = wasm_u16x8_extend_high_u8x16(pixels);
+  const v128_t fullLow = wasm_i16x8_gt(r.accumulatorsLow, limit);
+  const v128_t fullHigh = wasm_i16x8_gt(r.accumulatorsHigh, limit);
+  r.accumulatorsLow = wasm_i16x8_add_sat(r.accumulatorsLow, sLow);
+  r.accumulatorsHigh = wasm_i16x8_add_sat(r.accumulatorsHigh, sHigh);
+  const v128_t vLow =
+      wasm_i16x8_sub(wasm_i16x8_min(wasm_i16x8_add(sLow, wasm_u16x8_shr(r.accumulatorsLow, 6)), ceiling), fullLow);
+  const v128_t vHigh =
+      wasm_i16x8_sub(wasm_i16x8_min(wasm_i16x8_add(sHigh, wasm_u16x8_shr(r.accumulatorsHigh, 6)), ceiling), fullHigh);
+  wasm_v128_store(value, wasm_u8x16_narrow_i16x8(vLow, vHigh));
+  for (int lane = 0; lane < 4; ++lane)
+    if (!checked || step < batch.count[lane]) storeColour(dst + offset[lane], value[lane]);
+  // The diagonal step and increment, less their differences where the
+  // decision is negative.
+  const v128_t straight = wasm_i32x4_shr(r.decisions, 31);
+  r.offsets = wasm_i32x4_add(wasm_i32x4_add(r.offsets, r.diagonalSteps), wasm_v128_and(straight, r.stepChange));
+  r.decisions =
+      wasm_i32x4_add(wasm_i32x4_add(r.decisions, r.diagonalIncrements), wasm_v128_and(straight, r.incrementChange));
+}
+
+// The AVX2 form's batches in four lanes; until the shortest ray of a batch
+// ends, no lane needs a look at its count.
 void drawRaysBatchedSimd128(const uint8_t* src, uint8_t* dst, int cx, int cy) {
   if (cx < 0) {
     drawRaysSimd128(src, dst, cx, cy);
     return;
   }
-  const v128_t limit = wasm_i16x8_splat(saturated - 1);
-  const v128_t ceiling = wasm_i16x8_splat(254);
   const int centre = cy * frameWidth + cx;
   for (int first = 0; first < fanSize; first += 4) {
     const RayBatch<4> batch(first, cx, cy);
-    const v128_t diagonalIncrements = wasm_v128_load(batch.diagonalIncrement);
-    const v128_t incrementChange = wasm_v128_load(batch.incrementChange);
-    const v128_t diagonalSteps = wasm_v128_load(batch.diagonalStep);
-    const v128_t stepChange = wasm_v128_load(batch.stepChange);
-    v128_t decisions = wasm_v128_load(batch.decision);
-    v128_t offsets = wasm_i32x4_splat(centre);
-    // Pixels 0, 1 and 2, 3, as the byte widening splits them.
-    v128_t accumulatorsLow = wasm_i16x8_splat(0);
-    v128_t accumulatorsHigh = wasm_i16x8_splat(0);
-    alignas(16) int32_t offset[4];
-    alignas(16) uint32_t value[4];
-    for (int step = 0; step < batch.longest; ++step) {
-      wasm_v128_store(offset, offsets);
-      // Rays that have ended read nothing and store nothing.
-      const bool all = step < batch.shortest;
-      uint32_t word[4] = {0, 0, 0, 0};
-      for (int lane = 0; lane < 4; ++lane)
-        if (all || step < batch.count[lane]) word[lane] = loadWord(src + int64_t{offset[lane]} * 4);
-      const v128_t pixels = wasm_u32x4_make(word[0], word[1], word[2], word[3]);
-      const v128_t sLow = wasm_u16x8_extend_low_u8x16(pixels);
-      const v128_t sHigh = wasm_u16x8_extend_high_u8x16(pixels);
-      const v128_t fullLow = wasm_i16x8_gt(accumulatorsLow, limit);
-      const v128_t fullHigh = wasm_i16x8_gt(accumulatorsHigh, limit);
-      accumulatorsLow = wasm_i16x8_add_sat(accumulatorsLow, sLow);
-      accumulatorsHigh = wasm_i16x8_add_sat(accumulatorsHigh, sHigh);
-      const v128_t vLow =
-          wasm_i16x8_sub(wasm_i16x8_min(wasm_i16x8_add(sLow, wasm_u16x8_shr(accumulatorsLow, 6)), ceiling), fullLow);
-      const v128_t vHigh =
-          wasm_i16x8_sub(wasm_i16x8_min(wasm_i16x8_add(sHigh, wasm_u16x8_shr(accumulatorsHigh, 6)), ceiling), fullHigh);
-      wasm_v128_store(value, wasm_u8x16_narrow_i16x8(vLow, vHigh));
-      // In lane order, which is drawing order.
-      for (int lane = 0; lane < 4; ++lane)
-        if (all || step < batch.count[lane]) storeColour(dst + int64_t{offset[lane]} * 4, value[lane]);
-      const v128_t straight = wasm_i32x4_shr(decisions, 31);
-      offsets = wasm_i32x4_add(wasm_i32x4_add(offsets, diagonalSteps), wasm_v128_and(straight, stepChange));
-      decisions = wasm_i32x4_add(wasm_i32x4_add(decisions, diagonalIncrements), wasm_v128_and(straight, incrementChange));
-    }
+    FourRays rays;
+    rays.offsets = wasm_i32x4_splat(centre * 4);
+    rays.decisions = wasm_v128_load(batch.decision);
+    rays.accumulatorsLow = rays.accumulatorsHigh = wasm_i16x8_splat(0);
+    rays.diagonalSteps = wasm_i32x4_shl(wasm_v128_load(batch.diagonalStep), 2);
+    rays.stepChange = wasm_i32x4_shl(wasm_v128_load(batch.stepChange), 2);
+    rays.diagonalIncrements = wasm_v128_load(batch.diagonalIncrement);
+    rays.incrementChange = wasm_v128_load(batch.incrementChange);
+    int step = 0;
+    for (; step < batch.shortest; ++step) stepFourRays<false>(src, dst, batch, step, rays);
+    for (; step < batch.longest; ++step) stepFourRays<true>(src, dst, batch, step, rays);
   }
 }
 
