@@ -12,8 +12,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <new>
 #include <string>
@@ -64,6 +62,16 @@ const char* const sceneNames[sceneCount + 1] = {"logo", "title", "cube", "ribbon
 // An Impulse Tracker module starts with these four bytes.
 bool looksLikeModule(const std::vector<char>& bytes) {
   return bytes.size() >= 4 && bytes[0] == 'I' && bytes[1] == 'M' && bytes[2] == 'P' && bytes[3] == 'M';
+}
+
+// The whole file at path; false when it can't be opened.
+bool readWholeFile(const char* path, std::vector<char>& bytes) {
+  FILE* file = std::fopen(path, "rb");
+  if (!file) return false;
+  char block[65536];
+  for (size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) bytes.insert(bytes.end(), block, block + n);
+  std::fclose(file);
+  return true;
 }
 
 struct WebPort {
@@ -184,12 +192,11 @@ AudioLibrary webAudio(WebPort& self) {
       s.audioError = audioOk;
       return 1;
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::vector<char> bytes;
+    if (!readWholeFile(path, bytes)) {
       s.audioError = audioErrorFileOpen;
       return 0;
     }
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     if (!looksLikeModule(bytes)) {
       s.audioError = audioErrorFileFormat;
       return 0;
