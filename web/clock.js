@@ -6,25 +6,29 @@
 // two: position = contextTime + offset. A report reaches the page a little
 // after its block was rendered, when the context clock has moved on, so every
 // report gives a lower bound on the offset and the largest bound seen is the
-// best estimate. The show time is then the offset plus the context time being
-// heard now: smooth, paced by the sound card, never running ahead of the
-// music. It never goes backwards and never reads before the start.
+// best estimate. The music as heard is then the offset plus the context time
+// being heard now.
+//
+// That moment is read from the context's output stamps, which jump by a few
+// milliseconds as the sound card's buffers go out. The show's clock runs on
+// the page's own clock and is drawn towards the music a tenth of the way at
+// every frame, so it moves smoothly and stays within a few milliseconds of
+// it; it never goes backwards and never reads before the start. When the two
+// part by more than a tenth of a second (the sound stalled, or jumped on) the
+// show's clock goes straight to the music, or waits for it.
 export class MusicClock {
   // startSeconds: where the music was started (a seek).
   constructor(startSeconds) {
     this.start = startSeconds;
     this.offset = null;
-    this.lastPosition = null;
-    this.lastArrival = null;
     this.reading = startSeconds;
+    this.readAt = null;
   }
 
   // A progress report: the position (seconds) and the context's clock when
   // it arrived. Reports from before the seek took hold are left out.
   report(position, contextTime) {
     if (!Number.isFinite(position) || position < this.start - 0.5) return;
-    this.lastPosition = position;
-    this.lastArrival = contextTime;
     const bound = position - contextTime;
     if (this.offset === null || bound > this.offset) this.offset = bound;
   }
@@ -33,24 +37,31 @@ export class MusicClock {
     return this.offset !== null;
   }
 
-  // The show time in seconds when the sound of the given context time is
-  // being heard.
-  read(heardContextTime) {
-    if (this.offset !== null) this.reading = Math.max(this.reading, this.offset + heardContextTime);
-    return this.reading;
+  // Where the music is (seconds) when the sound of the given context time is
+  // heard; the start until the first report, and never before it.
+  music(heardContextTime) {
+    return this.offset === null ? this.start : Math.max(this.start, this.offset + heardContextTime);
   }
 
-  // Where the music is as the listener hears it, from the latest report
-  // alone: its position, moved on by the context time from its arrival to
-  // the moment being heard. A check on read(), which rests on all reports;
-  // null before any report.
-  heardPosition(heardContextTime) {
-    if (this.lastPosition === null) return null;
-    return this.lastPosition + (heardContextTime - this.lastArrival);
+  // The show time in seconds at the page's moment nowMs, when the sound of
+  // the given context time is being heard.
+  read(heardContextTime, nowMs) {
+    const target = this.music(heardContextTime);
+    // Until the music is heard past the start, the show waits there.
+    if (target <= this.start) {
+      this.readAt = nowMs;
+      return this.reading;
+    }
+    const elapsed = this.readAt === null ? 0 : Math.max(0, (nowMs - this.readAt) / 1000);
+    this.readAt = nowMs;
+    const expected = this.reading + elapsed;
+    const next = Math.abs(target - expected) > 0.1 ? target : expected + (target - expected) / 10;
+    this.reading = Math.max(this.reading, next);
+    return this.reading;
   }
 }
 
-// Without sound the show follows the page's clock (milliseconds) from the
+// Without music the show follows the page's clock (milliseconds) from the
 // moment it began.
 export class WallClock {
   constructor(startSeconds, nowMs) {

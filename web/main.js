@@ -178,7 +178,7 @@ async function prepare() {
 
 function showSeconds() {
   if (!clock) return startTicks / 1e6;
-  return wallClock ? clock.read(performance.now()) : clock.read(sound.heardTime());
+  return wallClock ? clock.read(performance.now()) : clock.read(sound.heardTime(), performance.now());
 }
 
 function frame() {
@@ -191,8 +191,7 @@ function frame() {
   const ticks = Math.max(startTicks, secondsToTicks(showSeconds()));
   const goesOn = core._vorlith_frame(ticks);
   status.showTime = Math.round(ticks / 1000);
-  const heard = !wallClock && clock ? clock.heardPosition(sound.heardTime()) : null;
-  status.audioTime = heard === null ? status.showTime : Math.round(heard * 1000);
+  status.audioTime = !wallClock && clock ? Math.round(clock.music(sound.heardTime()) * 1000) : status.showTime;
   if (goesOn) requestAnimationFrame(frame);
   else finish();
 }

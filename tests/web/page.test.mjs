@@ -80,39 +80,68 @@ function playMusic(clock, { start, seconds, delays, offsetFromContext, until = I
   return events;
 }
 
-test('the music clock: the best bound on the offset, smooth and monotonic', () => {
-  let seed = 7;
-  const random = () => ((seed = (seed * 1103515245 + 12345) % 2147483648) / 2147483648);
+// Frames every 1/60 s from context time `from` for `seconds`, each reading
+// the clock with the heard moment off by up to +-jitter: what each read gave.
+function playFrames(clock, { from, seconds, jitter, random, contextAhead = 0 }) {
+  const readings = [];
+  for (let t = 0; t <= seconds; t += 1 / 60) {
+    const heard = from + t + (2 * random() - 1) * jitter;
+    readings.push({ context: from + t, show: clock.read(heard, (from + t + contextAhead) * 1000) });
+  }
+  return readings;
+}
+
+function randomSource(seed) {
+  return () => (seed = (seed * 1103515245 + 12345) % 2147483648) / 2147483648;
+}
+
+test('the music clock: the best bound on the offset, then smooth, monotonic and locked', () => {
+  const random = randomSource(7);
   const clock = new MusicClock(100);
-  assert.equal(clock.read(5), 100, 'before any report: the start');
+  assert.equal(clock.read(5, 0), 100, 'before any report: the start');
   // Context time is 5 s ahead of the seconds the music has played.
   playMusic(clock, { start: 100, seconds: 3, delays: () => 0.002 + 0.02 * random(), offsetFromContext: 5 });
-  // Heard at context time 6.5: 1.5 s into the music, so 101.5 less at most
-  // a few ms (the best report's delay and one block).
-  const reading = clock.read(6.5);
-  assert.ok(reading <= 101.5 && reading > 101.5 - 0.006, String(reading));
-  let last = reading;
-  for (let heard = 6.5; heard < 7.5; heard += 0.001 + 0.004 * random()) {
-    const now = clock.read(heard);
-    assert.ok(now >= last);
-    last = now;
-  }
-  // Going back in context time never takes the clock back.
-  assert.equal(clock.read(6), last);
+  // Heard at context time 6.5: 1.5 s into the music, less at most a few ms
+  // (the best report's delay and one block).
+  assert.ok(clock.music(6.5) <= 101.5 && clock.music(6.5) > 101.5 - 0.006, String(clock.music(6.5)));
+  // The heard moment jumps by up to 8 ms either way from frame to frame.
+  const readings = playFrames(clock, { from: 6.5, seconds: 4, jitter: 0.008, random });
+  let last = 100;
+  readings.forEach(({ context, show }, i) => {
+    assert.ok(show >= last, 'never backwards');
+    if (i > 0) {
+      const step = show - last;
+      assert.ok(step > 0.009 && step < 0.024, `frame ${i} moved ${step * 1000} ms`);
+    }
+    const music = clock.music(context);
+    if (i > 30) assert.ok(Math.abs(show - music) < 0.004, `frame ${i}: show ${show}, music ${music}`);
+    last = show;
+  });
 });
 
-test('the music clock leaves out reports from before a seek, and runs on after the music ends', () => {
+test('the music clock leaves out reports from before a seek, closes gaps, and runs on after the music', () => {
+  const random = randomSource(3);
   const clock = new MusicClock(100);
   clock.report(0.003, 1.0); // one block rendered from the start before the seek
   assert.equal(clock.running, false);
   playMusic(clock, { start: 99.98, seconds: 1, delays: () => 0.001, offsetFromContext: 2, until: 100.5 });
   assert.equal(clock.running, true);
-  // The seek landed 20 ms early: the show waits at its start for the music.
-  assert.equal(clock.read(2.01), 100);
-  assert.ok(Math.abs(clock.read(2.5) - 100.48) < 0.005);
+  // The seek landed 20 ms early: music and show wait at the start.
+  assert.equal(clock.music(2.01), 100);
+  assert.equal(clock.read(2.01, 2010), 100);
+  // The music moves on; then the sound stalls for half a second while the
+  // page's clock runs: the show runs on at most a tenth of a second, waits,
+  // and follows the music again as soon as it moves.
+  playFrames(clock, { from: 2.01, seconds: 0.3, jitter: 0.002, random });
+  let ahead = 0;
+  for (let ms = 2310; ms <= 2810; ms += 1000 / 60) ahead = Math.max(ahead, clock.read(2.31, ms) - clock.music(2.31));
+  assert.ok(ahead > 0.05 && ahead <= 0.1, `ran ${ahead} s ahead of the stalled music`);
+  const resumed = playFrames(clock, { from: 2.31, seconds: 1, jitter: 0.002, random, contextAhead: 0.5 });
+  const end = resumed.at(-1);
+  assert.ok(Math.abs(end.show - clock.music(end.context)) < 0.004, `${end.show} against ${clock.music(end.context)}`);
   // After the module's end the position stands still; the show goes on.
-  assert.ok(Math.abs(clock.read(10) - 107.98) < 0.005);
-  assert.ok(Math.abs(clock.heardPosition(10) - (100.5 + (10 - clock.lastArrival))) < 1e-9);
+  const readings = playFrames(clock, { from: 2.51, seconds: 8, jitter: 0.002, random });
+  assert.ok(Math.abs(readings.at(-1).show - (readings.at(-1).context + 97.98)) < 0.004);
 });
 
 test('without music the show follows the page clock from its start', () => {
