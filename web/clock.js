@@ -48,14 +48,12 @@ export class MusicClock {
   read(heardContextTime, nowMs) {
     const target = this.music(heardContextTime);
     // Until the music is heard past the start, the show waits there.
-    if (target <= this.start) {
-      this.readAt = nowMs;
-      return this.reading;
-    }
-    const elapsed = this.readAt === null ? 0 : Math.max(0, (nowMs - this.readAt) / 1000);
+    if (target <= this.start) return this.reading;
+    // The first time the music is heard moving, the show starts right there.
+    const first = this.readAt === null;
+    const expected = this.reading + (first ? 0 : Math.max(0, (nowMs - this.readAt) / 1000));
     this.readAt = nowMs;
-    const expected = this.reading + elapsed;
-    const next = Math.abs(target - expected) > 0.1 ? target : expected + (target - expected) / 10;
+    const next = first || Math.abs(target - expected) > 0.1 ? target : expected + (target - expected) / 10;
     this.reading = Math.max(this.reading, next);
     return this.reading;
   }

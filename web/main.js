@@ -172,7 +172,13 @@ async function prepare() {
     elements.progress.textContent = `Preparing: ${Math.floor((100 * done) / before)} %`;
   });
   elements.progress.textContent = '';
-  if (sound) await sound.ready;
+  if (sound && sound.usable === undefined) {
+    sound.usable = await sound.ready;
+    if (!sound.usable) {
+      soundBroken = true;
+      notice('Error', "Can't initialize device.\n(error code: 23)");
+    }
+  }
   prepared = true;
 }
 
@@ -206,7 +212,7 @@ function go() {
   document.body.classList.add('playing');
   core._vorlith_present_to(present.canvas);
   soundBroken = false;
-  const haveMusic = sound && sound.moduleBytes && !options.mute;
+  const haveMusic = sound && sound.usable && sound.moduleBytes && !options.mute;
   if (haveMusic) {
     sound.play(startTicks / 1e6);
     clock = sound.clock;

@@ -9,6 +9,9 @@ export function soundAvailable() {
   return typeof AudioContext === 'function' && typeof AudioWorkletNode === 'function' && window.isSecureContext;
 }
 
+// How long the worklet (libopenmpt, 1.7 MB) may take to load and start.
+const readyTimeoutMs = 10000;
+
 export class Sound {
   // onError(text): the player could not use the module.
   constructor(onError) {
@@ -16,7 +19,11 @@ export class Sound {
     this.context = this.player.context;
     this.clock = null;
     this.moduleBytes = null;
-    this.ready = new Promise((resolve) => this.player.onInitialized(resolve));
+    // True once the worklet runs, false when it could not be had in time.
+    this.ready = new Promise((resolve) => {
+      this.player.onInitialized(() => resolve(true));
+      setTimeout(() => resolve(false), readyTimeoutMs);
+    });
     this.player.onProgress((report) => {
       if (this.clock) this.clock.report(report.pos, this.context.currentTime);
     });
