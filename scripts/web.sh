@@ -88,7 +88,7 @@ case "$command" in
     echo "== the page in headless Chromium"
     VORLITH_SITE=build-web/site VORLITH_ASSETS=build/assets \
     VORLITH_NATIVE=build/tests/native_digests VORLITH_NATIVE_DIGESTS=build-web/native-digests-30.txt \
-      VORLITH_PROGRAM=build/vorlith timeout 900 node --test --test-concurrency=1 tests/web/
+      VORLITH_PROGRAM=build/vorlith timeout 900 node --test tests/web/
     ;;
   *)
     echo "usage: scripts/web.sh [build | serve [PORT] | test]" >&2

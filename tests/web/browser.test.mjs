@@ -78,7 +78,7 @@ after(async () => {
   await session?.close();
 });
 
-test('every frame at 30 fps is the program\'s, byte for byte', { timeout: 300000 }, async () => {
+test('every frame at 30 fps is the program\'s, byte for byte, from the start and from 100 s', { timeout: 300000 }, async () => {
   const expected = nativeDigests(30).trimEnd().split('\n');
   assert.equal(expected.length, 5490);
   const { page, problems } = await openPage(session, 'index.html?digest=30');
@@ -89,6 +89,19 @@ test('every frame at 30 fps is the program\'s, byte for byte', { timeout: 300000
   assert.equal(actual.length, expected.length);
   assert.deepEqual(problems, []);
   await page.close();
+
+  // From a start at 100 s, frame k is frame 3000 + k of the whole run.
+  const from = await openPage(session, 'index.html?digest=30&start=100');
+  await from.page.waitForFunction(() => document.title === 'digests ready', { timeout: 280000, polling: 250 });
+  const started = (await from.page.$eval('#digests', (pre) => pre.textContent)).trimEnd().split('\n');
+  assert.equal(started.length, expected.length - 3000);
+  started.forEach((line, k) => {
+    const [index, digest] = line.split(' ');
+    assert.equal(Number(index), k);
+    assert.equal(digest, expected[3000 + k].split(' ')[1], `frame ${k} from 100 s`);
+  });
+  assert.deepEqual(from.problems, []);
+  await from.page.close();
 });
 
 test('a live run from 100 s: started by a click, locked to the music, ended by Escape, played again',
