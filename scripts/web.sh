@@ -83,7 +83,7 @@ case "$command" in
     # Emscripten 3.1.6's loader trips on Node's own fetch.
     node --no-experimental-fetch build-web/vorlith_kernel_tests.js
     echo "== the program's reference digests"
-    cmake --build --preset release --target native_digests
+    cmake --build --preset release --target native_digests vorlith
     build/tests/native_digests build/assets 30 > build-web/native-digests-30.txt
     echo "== the page in headless Chromium"
     VORLITH_SITE=build-web/site VORLITH_ASSETS=build/assets \
