@@ -95,6 +95,8 @@ const page = {
   audioModule(bytes) {
     if (sound) sound.moduleBytes = bytes.buffer;
   },
+  // The show starts its music at start-up; the page plays it when the viewer
+  // starts the show, from where the show begins.
   audioPlay() {},
   audioFree() {
     if (sound) sound.stop();
@@ -172,6 +174,7 @@ async function prepare() {
     elements.progress.textContent = `Preparing: ${Math.floor((100 * done) / before)} %`;
   });
   elements.progress.textContent = '';
+  status.showTime = status.audioTime = Math.round(startTicks / 1000);
   if (sound && sound.usable === undefined) {
     sound.usable = await sound.ready;
     if (!sound.usable) {
@@ -235,6 +238,7 @@ function finish() {
 
 async function playAgain() {
   if (status.state !== 'ended') return;
+  status.state = 'waiting';
   elements.end.hidden = true;
   await prepare();
   go();

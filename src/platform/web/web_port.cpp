@@ -1,4 +1,4 @@
-// The browser's port of the show. The page's script (web/vorlith.js) owns the
+// The browser's port of the show. The page's script (web/main.js) owns the
 // clock and the event loop: it calls one pass of the show's frame loop per
 // animation frame with the counter it read from the audio clock, or runs many
 // frames on the virtual clock in slices (catching up to a start time, frame
