@@ -8,7 +8,8 @@ import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
-import { openBrowser, openPage } from './browser.mjs';
+import { siteSize } from '../../scripts/site_size.mjs';
+import { openBrowser, openPage, site } from './browser.mjs';
 
 const nativeTool = process.env.VORLITH_NATIVE || 'build/tests/native_digests';
 const assets = process.env.VORLITH_ASSETS || 'build/assets';
@@ -69,6 +70,16 @@ function meanDifference(a, b) {
   for (let i = 0; i < a.length; ++i) sum += Math.abs(a[i] - b[i]);
   return sum / a.length;
 }
+
+test('the site is small, static and carries the licences of what it bundles', () => {
+  const { files, gzip } = siteSize(site);
+  assert.ok(gzip <= 3e6, `${gzip} bytes gzipped`);
+  const names = files.map((file) => file.path);
+  for (const name of ['index.html', 'vorlith.wasm', 'chiptune3.worklet.js', 'libopenmpt.worklet.js',
+    'licenses/chiptune3.txt', 'licenses/libopenmpt.txt', 'assets/pack.json', 'assets/music/brimtale.it'])
+    assert.ok(names.includes(name), name);
+  assert.match(readFileSync(join(site, 'licenses/libopenmpt.txt'), 'utf8'), /OpenMPT/);
+});
 
 let session;
 before(async () => {
