@@ -307,7 +307,6 @@ async function runBench(fps) {
 
 async function main() {
   for (const text of problems) notice('Vorlith', text);
-  if (options.aspect) elements.canvas.classList.add('aspect');
   layout();
   addEventListener('resize', layout);
   elements.fullscreen.addEventListener('click', (event) => {

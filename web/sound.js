@@ -13,7 +13,7 @@ export function soundAvailable() {
 const readyTimeoutMs = 10000;
 
 export class Sound {
-  // onError(text): the player could not use the module.
+  // onError(what): the player could not use the module.
   constructor(onError) {
     this.player = new ChiptuneJsPlayer({ repeatCount: 0 });
     this.context = this.player.context;
@@ -47,9 +47,9 @@ export class Sound {
   }
 
   // Starts the module at startSeconds; must follow a gesture the first time.
-  // The returned clock follows the music from then on.
+  // this.clock follows the music from then on.
   async play(startSeconds) {
-    if (this.context.state !== 'running') this.context.resume();
+    if (this.context.state !== 'running') this.context.resume().catch(() => {});
     this.clock = new MusicClock(startSeconds);
     await this.ready;
     this.player.play(this.moduleBytes);
