@@ -2,8 +2,9 @@
 # Sets up, builds everything and runs every test: the release build (with the
 # install check), the AddressSanitizer + UndefinedBehaviorSanitizer build,
 # ThreadSanitizer on the tests that play sound, the fuzz targets for a bounded
-# time, valgrind on a short whole-show capture, and the Debian package on a
-# bare Debian 12 (VORLITH_SKIP_PACKAGE_TEST=1 leaves that out).
+# time, valgrind on a short whole-show capture, the browser edition in headless
+# Chromium, and the Debian package on a bare Debian 12
+# (VORLITH_SKIP_PACKAGE_TEST=1 leaves that out).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh test
@@ -30,6 +31,9 @@ scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 
 echo "== valgrind memcheck: a whole-show capture at 1 frame per second"
 scripts/valgrind.sh
+
+echo "== the browser edition: kernels under Node, the page in headless Chromium"
+scripts/web.sh test
 
 echo "== the Debian package on a bare Debian 12"
 if [ -n "${VORLITH_SKIP_PACKAGE_TEST:-}" ]; then

@@ -1,9 +1,13 @@
 // The inner loop of the light field: one light's additions along a stretch of
-// a row. The plain form and two SIMD forms (SSE2; AVX2 with a gather of the
-// eight additions at once) give the same words.
+// a row. The plain form and three SIMD forms (SSE2; AVX2 with a gather of the
+// eight additions at once; WebAssembly's SIMD128) give the same words.
 #include "effects/light_field.h"
 #include "base/kernel_dispatch.h"
 #include "image/raster.h"
+
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
 
 namespace vorlith {
 
@@ -37,10 +41,28 @@ __attribute__((target("avx2"))) void addLightSpanAvx2(uint32_t* row, const uint8
 
 #endif
 
+#if defined(__wasm_simd128__)
+
+// As the SSE2 form: four additions looked up, then one saturating byte add.
+void addLightSpanSimd128(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count) {
+  int i = 0;
+  for (; i + 4 <= count; i += 4) {
+    const v128_t add = wasm_u32x4_make(additions[levels[i]], additions[levels[i + 1]], additions[levels[i + 2]],
+                                       additions[levels[i + 3]]);
+    wasm_v128_store(row + i, wasm_u8x16_add_sat(wasm_v128_load(row + i), add));
+  }
+  addLightSpanPlain(row + i, levels + i, additions, count - i);
+}
+
+#endif
+
 constexpr KernelCandidate<LightSpanForm> candidates[] = {
 #if VORLITH_X86
     {{"avx2", addLightSpanAvx2}, cpuHasAvx2},
     {{"sse2", addLightSpanSse2}, cpuHasSse2},
+#endif
+#if defined(__wasm_simd128__)
+    {{"simd128", addLightSpanSimd128}},
 #endif
     {{"plain", addLightSpanPlain}},
 };

@@ -1,7 +1,7 @@
 // The SIMD forms of the light rays, giving the plain walk's bytes. SSE2
 // holds one pixel's three accumulators in one register; AVX2 walks eight
-// rays side by side, one pixel of each per step, and AVX-512 sixteen. Off
-// x86 only the plain form is listed.
+// rays side by side, one pixel of each per step, and AVX-512 sixteen. In the
+// browser WebAssembly's SIMD128 walks one ray, or four side by side.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -10,11 +10,15 @@
 #include "image/light_ray_walk.h"
 #include "image/light_rays.h"
 
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
+
 namespace vorlith::rays {
 
 namespace {
 
-#if VORLITH_X86
+#if VORLITH_X86 || defined(__wasm_simd128__)
 
 uint32_t loadWord(const uint8_t* at) {
   uint32_t word;
@@ -27,6 +31,10 @@ void storeColour(uint8_t* at, uint32_t value) {
   const uint32_t word = (loadWord(at) & 0xFF000000u) | (value & 0x00FFFFFFu);
   std::memcpy(at, &word, 4);
 }
+
+#endif
+
+#if VORLITH_X86
 
 // One ray, its pixel's channels in 16-bit lanes of one register. The
 // accumulators always add (held at 32767 by the saturating add), which
@@ -65,6 +73,10 @@ __attribute__((target("sse2"))) void drawRaysSse2(const uint8_t* src, uint8_t* d
     walkRaySse2(src, dst, centre, rayBetween(cx, cy, end.x, end.y));
   }
 }
+
+#endif
+
+#if VORLITH_X86 || defined(__wasm_simd128__)
 
 // The ray of the fan a batch takes at position i: the drawing order, except
 // that all rays to column 0 come before those to column 319, so that rays of
@@ -114,6 +126,10 @@ struct RayBatch {
   int longest = 0;
   int shortest = frameWidth + 1;
 };
+
+#endif
+
+#if VORLITH_X86
 
 // Eight lanes from an aligned array.
 __attribute__((target("avx2"))) inline __m256i load(const int32_t* lanes) {
@@ -283,12 +299,123 @@ __attribute__((target("avx512f,avx512bw"))) void drawRaysAvx512(const uint8_t* s
 }
 #endif
 
+#if defined(__wasm_simd128__)
+
+// walkRaySse2 in WebAssembly's SIMD128, operation for operation.
+void walkRaySimd128(const uint8_t* src, uint8_t* dst, int start, const Ray& ray) {
+  const v128_t limit = wasm_i16x8_splat(saturated - 1);
+  const v128_t ceiling = wasm_i16x8_splat(254);
+  const int straightStep = 4 * ray.straightStep;
+  const int diagonalStep = 4 * ray.diagonalStep;
+  const uint8_t* from = src + int64_t{start} * 4;
+  uint8_t* to = dst + int64_t{start} * 4;
+  int decision = ray.decision;
+  v128_t accumulators = wasm_i16x8_splat(0);
+  for (int i = 0; i < ray.count; ++i) {
+    const v128_t s = wasm_u16x8_extend_low_u8x16(wasm_i32x4_make(static_cast<int32_t>(loadWord(from)), 0, 0, 0));
+    const v128_t full = wasm_i16x8_gt(accumulators, limit);
+    accumulators = wasm_i16x8_add_sat(accumulators, s);
+    const v128_t v = wasm_i16x8_sub(wasm_i16x8_min(wasm_i16x8_add(s, wasm_u16x8_shr(accumulators, 6)), ceiling), full);
+    storeColour(to, static_cast<uint32_t>(wasm_i32x4_extract_lane(wasm_u8x16_narrow_i16x8(v, v), 0)));
+    const bool diagonal = decision >= 0;
+    const int step = diagonal ? diagonalStep : straightStep;
+    decision += diagonal ? ray.diagonalIncrement : ray.straightIncrement;
+    from += step;
+    to += step;
+  }
+}
+
+void drawRaysSimd128(const uint8_t* src, uint8_t* dst, int cx, int cy) {
+  const int centre = cy * frameWidth + cx;
+  for (int i = 0; i < fanSize; ++i) {
+    const Point end = fanEnd(i);
+    walkRaySimd128(src, dst, centre, rayBetween(cx, cy, end.x, end.y));
+  }
+}
+
+// One step of four rays side by side, as in the AVX2 form: the four source
+// pixels are loaded one by one (SIMD128 has no gather), their channels worked
+// on together, the four words stored one by one in lane order, which is
+// drawing order. Checked: some rays may have ended, which read nothing and
+// store nothing.
+struct FourRays {
+  v128_t offsets;  // in bytes
+  v128_t decisions;
+  v128_t accumulatorsLow;  // pixels 0 and 1, as the byte widening splits them
+  v128_t accumulatorsHigh;  // pixels 2 and 3
+  v128_t diagonalSteps;
+  v128_t stepChange;
+  v128_t diagonalIncrements;
+  v128_t incrementChange;
+};
+
+template <bool checked>
+inline void stepFourRays(const uint8_t* src, uint8_t* dst, const RayBatch<4>& batch, int step, FourRays& r) {
+  const v128_t limit = wasm_i16x8_splat(saturated - 1);
+  const v128_t ceiling = wasm_i16x8_splat(254);
+  alignas(16) int32_t offset[4];
+  alignas(16) uint32_t value[4];
+  wasm_v128_store(offset, r.offsets);
+  uint32_t word[4];
+  for (int lane = 0; lane < 4; ++lane) word[lane] = !checked || step < batch.count[lane] ? loadWord(src + offset[lane]) : 0;
+  const v128_t pixels = wasm_u32x4_make(word[0], word[1], word[2], word[3]);
+  const v128_t sLow = wasm_u16x8_extend_low_u8x16(pixels);
+  const v128_t sHigh = wasm_u16x8_extend_high_u8x16(pixels);
+  const v128_t fullLow = wasm_i16x8_gt(r.accumulatorsLow, limit);
+  const v128_t fullHigh = wasm_i16x8_gt(r.accumulatorsHigh, limit);
+  r.accumulatorsLow = wasm_i16x8_add_sat(r.accumulatorsLow, sLow);
+  r.accumulatorsHigh = wasm_i16x8_add_sat(r.accumulatorsHigh, sHigh);
+  const v128_t vLow =
+      wasm_i16x8_sub(wasm_i16x8_min(wasm_i16x8_add(sLow, wasm_u16x8_shr(r.accumulatorsLow, 6)), ceiling), fullLow);
+  const v128_t vHigh =
+      wasm_i16x8_sub(wasm_i16x8_min(wasm_i16x8_add(sHigh, wasm_u16x8_shr(r.accumulatorsHigh, 6)), ceiling), fullHigh);
+  wasm_v128_store(value, wasm_u8x16_narrow_i16x8(vLow, vHigh));
+  for (int lane = 0; lane < 4; ++lane)
+    if (!checked || step < batch.count[lane]) storeColour(dst + offset[lane], value[lane]);
+  // The diagonal step and increment, less their differences where the
+  // decision is negative.
+  const v128_t straight = wasm_i32x4_shr(r.decisions, 31);
+  r.offsets = wasm_i32x4_add(wasm_i32x4_add(r.offsets, r.diagonalSteps), wasm_v128_and(straight, r.stepChange));
+  r.decisions =
+      wasm_i32x4_add(wasm_i32x4_add(r.decisions, r.diagonalIncrements), wasm_v128_and(straight, r.incrementChange));
+}
+
+// The AVX2 form's batches in four lanes; until the shortest ray of a batch
+// ends, no lane needs a look at its count.
+void drawRaysBatchedSimd128(const uint8_t* src, uint8_t* dst, int cx, int cy) {
+  if (cx < 0) {
+    drawRaysSimd128(src, dst, cx, cy);
+    return;
+  }
+  const int centre = cy * frameWidth + cx;
+  for (int first = 0; first < fanSize; first += 4) {
+    const RayBatch<4> batch(first, cx, cy);
+    FourRays rays;
+    rays.offsets = wasm_i32x4_splat(centre * 4);
+    rays.decisions = wasm_v128_load(batch.decision);
+    rays.accumulatorsLow = rays.accumulatorsHigh = wasm_i16x8_splat(0);
+    rays.diagonalSteps = wasm_i32x4_shl(wasm_v128_load(batch.diagonalStep), 2);
+    rays.stepChange = wasm_i32x4_shl(wasm_v128_load(batch.stepChange), 2);
+    rays.diagonalIncrements = wasm_v128_load(batch.diagonalIncrement);
+    rays.incrementChange = wasm_v128_load(batch.incrementChange);
+    int step = 0;
+    for (; step < batch.shortest; ++step) stepFourRays<false>(src, dst, batch, step, rays);
+    for (; step < batch.longest; ++step) stepFourRays<true>(src, dst, batch, step, rays);
+  }
+}
+
+#endif
+
 // Widest first; the plain walk serves everywhere else.
 constexpr KernelCandidate<LightRayForm> candidates[] = {
 #if VORLITH_X86
     {{"avx512", drawRaysAvx512}, cpuHasAvx512},
     {{"avx2", drawRaysAvx2}, cpuHasAvx2},
     {{"sse2", drawRaysSse2}, cpuHasSse2},
+#endif
+#if defined(__wasm_simd128__)
+    {{"simd128x4", drawRaysBatchedSimd128}},
+    {{"simd128", drawRaysSimd128}},
 #endif
     {{"plain", drawRaysPlain}},
 };

@@ -3,6 +3,8 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#elif defined(__wasm_simd128__)
+#include <wasm_simd128.h>
 #endif
 
 #include "base/kernel_dispatch.h"
@@ -53,11 +55,15 @@ inline uint32_t bytewiseSaturatedSum(uint32_t a, uint32_t b) {
 }
 
 // bytewiseSaturatedSum in one instruction where the processor has it (every
-// x86-64 does), for loops that add one pixel at a time.
+// x86-64 does, and WebAssembly's SIMD128), for loops that add one pixel at a
+// time.
 inline uint32_t saturatedSum(uint32_t a, uint32_t b) {
 #if defined(__SSE2__)
   return static_cast<uint32_t>(_mm_cvtsi128_si32(
       _mm_adds_epu8(_mm_cvtsi32_si128(static_cast<int>(a)), _mm_cvtsi32_si128(static_cast<int>(b)))));
+#elif defined(__wasm_simd128__)
+  return static_cast<uint32_t>(wasm_i32x4_extract_lane(
+      wasm_u8x16_add_sat(wasm_i32x4_splat(static_cast<int32_t>(a)), wasm_i32x4_splat(static_cast<int32_t>(b))), 0));
 #else
   return bytewiseSaturatedSum(a, b);
 #endif

@@ -1,11 +1,16 @@
 // The cross-fade and the saturating add run over whole frames in most frames
 // of the show, so they have SIMD forms: SSE2 (every x86-64 has it) and AVX2
-// where the processor offers it, chosen once at the first call. Elsewhere the
-// plain forms serve. Every form gives exactly the plain form's bytes.
+// where the processor offers it, chosen once at the first call, and
+// WebAssembly's SIMD128 in the browser. Elsewhere the plain forms serve.
+// Every form gives exactly the plain form's bytes.
 #include <algorithm>
 
 #include "base/kernel_dispatch.h"
 #include "image/raster.h"
+
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
 
 namespace vorlith {
 
@@ -77,11 +82,42 @@ __attribute__((target("avx2"))) void addSaturateAvx2(const uint32_t* src, uint32
 
 #endif
 
+#if defined(__wasm_simd128__)
+
+// The SSE2 forms, operation for operation.
+void crossfadeSimd128(const uint32_t* a, uint32_t* b, int64_t count, int weight) {
+  const int wa = std::clamp(weight, 0, 256);
+  const v128_t factorA = wasm_i16x8_splat(static_cast<int16_t>(wa));
+  const v128_t factorB = wasm_i16x8_splat(static_cast<int16_t>(256 - wa));
+  int64_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    const v128_t va = wasm_v128_load(a + i);
+    const v128_t vb = wasm_v128_load(b + i);
+    const v128_t low = wasm_i16x8_add(wasm_u16x8_shr(wasm_i16x8_mul(wasm_u16x8_extend_low_u8x16(va), factorA), 8),
+                                      wasm_u16x8_shr(wasm_i16x8_mul(wasm_u16x8_extend_low_u8x16(vb), factorB), 8));
+    const v128_t high = wasm_i16x8_add(wasm_u16x8_shr(wasm_i16x8_mul(wasm_u16x8_extend_high_u8x16(va), factorA), 8),
+                                       wasm_u16x8_shr(wasm_i16x8_mul(wasm_u16x8_extend_high_u8x16(vb), factorB), 8));
+    wasm_v128_store(b + i, wasm_u8x16_narrow_i16x8(low, high));
+  }
+  crossfadeWordsPlain(a + i, b + i, count - i, weight);
+}
+
+void addSaturateSimd128(const uint32_t* src, uint32_t* dst, int64_t count) {
+  int64_t i = 0;
+  for (; i + 4 <= count; i += 4) wasm_v128_store(dst + i, wasm_u8x16_add_sat(wasm_v128_load(dst + i), wasm_v128_load(src + i)));
+  addSaturateWordsPlain(src + i, dst + i, count - i);
+}
+
+#endif
+
 // Widest first; the plain form serves everywhere else.
 constexpr KernelCandidate<RasterKernels> candidates[] = {
 #if VORLITH_X86
     {{"avx2", crossfadeAvx2, addSaturateAvx2}, cpuHasAvx2},
     {{"sse2", crossfadeSse2, addSaturateSse2}, cpuHasSse2},
+#endif
+#if defined(__wasm_simd128__)
+    {{"simd128", crossfadeSimd128, addSaturateSimd128}},
 #endif
     {{"plain", crossfadeWordsPlain, addSaturateWordsPlain}},
 };
