@@ -27,6 +27,8 @@ inline double fromBits(uint64_t b) { return std::bit_cast<double>(b); }
 inline double absOf(double x) { return fromBits(bitsOf(x) & ~signBit); }
 inline bool isNegative(double x) { return (bitsOf(x) & signBit) != 0; }
 inline double negatedIf(bool negate, double x) { return negate ? -x : x; }
+// x times the sign of s (s may be a signed zero).
+inline double timesSignOf(double x, double s) { return fromBits(bitsOf(x) ^ (bitsOf(s) & signBit)); }
 
 // 2^e for -1074 <= e <= 1023.
 inline double pow2(int e) {
@@ -87,9 +89,10 @@ inline DD twoProduct(double a, double b) {
   return {p, e};
 }
 
-// True when every real within err of hi + lo rounds to nearest as hi does;
-// hi must be hi + lo rounded. The comparisons are exact decisions: rounding is
-// monotonic and the half-gaps are powers of two.
+// True when every real within err of hi + lo rounds to nearest to hi; lo
+// should be under half of hi's last place (hi = hi + lo rounded) for that to
+// happen. The comparisons decide exactly: rounding is monotonic and the
+// half-gaps are powers of two.
 inline bool roundsToHi(double hi, double lo, double err) {
   const uint64_t b = bitsOf(hi) & ~signBit;
   const int field = static_cast<int>(b >> 52);
@@ -127,11 +130,9 @@ constexpr uint32_t halfPiWords[52] = {
     0x5c6d9c77, 0xc73cee58, 0x301d0c07, 0x364f0745, 0xd80f451f, 0x6b8abbe0, 0xde98a593,
 };
 
-// pi, pi/2, pi/4 and 3pi/4 rounded to nearest, and the low parts of pi and pi/2.
+// pi, pi/2, pi/4 and 3pi/4 rounded to nearest.
 constexpr double piHi = 0x1.921fb54442d18p+1;
-constexpr double piLo = 0x1.1a62633145c07p-53;
 constexpr double halfPiHi = 0x1.921fb54442d18p+0;
-constexpr double halfPiLo = 0x1.1a62633145c07p-54;
 constexpr double quarterPi = 0x1.921fb54442d18p-1;
 constexpr double threeQuarterPi = 0x1.2d97c7f3321d2p+1;
 
@@ -589,12 +590,14 @@ bool slowAtan2Core(double y, double x, int n, double& out) {
 
 // ---------------------------------------------------------------------------
 // Tables for the fast paths, made once by the multi-word evaluation:
-// sin(i pi/256) for i = 0..128 (so cos(i pi/256) is entry 128 - i), and
-// atan(j/64) for j = 0..64, as double-doubles.
+// sin(i pi/256) for i = 0..128 (so cos(i pi/256) is entry 128 - i), and for
+// c = j/64, j = 0..64, the angles atan c, pi - atan c, pi/2 - atan c and
+// pi/2 + atan c (the four ways atan2 places atan of its ratio), as
+// double-doubles.
 
 struct Tables {
   DD sine[129];
-  DD arctan[65];
+  DD angle[4][65];
 };
 
 Tables buildTables() {
@@ -606,7 +609,17 @@ Tables buildTables() {
     const Fixed r = multiply(quotient(static_cast<uint64_t>(fromZero), 128, 0, n), halfPi(n));
     t.sine[i] = toDoubleDouble(i <= 64 ? sinSeries(r) : cosSeries(r));
   }
-  for (int j = 0; j <= 64; ++j) t.arctan[j] = toDoubleDouble(atanRatio(static_cast<uint64_t>(j), 64, 0, n));
+  for (int j = 0; j <= 64; ++j) {
+    const Fixed a = atanRatio(static_cast<uint64_t>(j), 64, 0, n);
+    Fixed fromPi = piFixed(n), belowHalfPi = halfPi(n), aboveHalfPi = halfPi(n);
+    subtractInPlace(fromPi, a);
+    subtractInPlace(belowHalfPi, a);
+    addInPlace(aboveHalfPi, a);
+    t.angle[0][j] = toDoubleDouble(a);
+    t.angle[1][j] = toDoubleDouble(fromPi);
+    t.angle[2][j] = toDoubleDouble(belowHalfPi);
+    t.angle[3][j] = toDoubleDouble(aboveHalfPi);
+  }
   return t;
 }
 
@@ -619,100 +632,139 @@ const Tables& tables() {
 // Fast paths
 
 constexpr double fastSinCosLimit = 0x1p16;
+constexpr double signs[2] = {1.0, -1.0};
 
-// sin x (or cos x) for |x| < 2^16 as a double-double with an error bound.
-// x = n pi/256 + r with |r| <= pi/512; with n = 128 k + i, the value is
-// +-(U cos r + V sin r) where U and V are sin and cos of i pi/256 in some order.
-Estimate sinCosEstimate(double x, bool cosine) {
-  const double ax = absOf(x);
+// x = n pi/256 + r with |r| <= pi/512, for |x| < 2^16, and sin r, cos r - 1
+// as double-doubles.
+struct Reduced {
+  double rh, rl;  // r
+  double z;       // rh^2
+  double sinLo;   // sin r = rh + sinLo
+  double cosHi, cosLo;  // cos r = 1 + cosHi + cosLo
+  uint64_t steps;       // n modulo 2^32
+  double reductionErr;  // bound on the error of r
+};
+
+[[gnu::always_inline]] inline Reduced reduce(double x) {
   const double shifter = 0x1.8p52;
-  const double nd = (x * stepsPerRadian + shifter) - shifter;  // nearest integer, |nd| < 2^23
-  const int64_t steps = static_cast<int64_t>(nd);
+  const double shifted = x * stepsPerRadian + shifter;
+  const double nd = shifted - shifter;  // the nearest integer, |nd| < 2^23
   // r1 is exact (Sterbenz), as are nd * step1 and nd * step2.
   const double r1 = x - nd * step1;
   const DD s = twoSum(r1, -(nd * step2));
   const DD r = twoSum(s.hi, s.lo - nd * step3);
-  const double rh = r.hi, rl = r.lo;
+  Reduced d;
+  d.rh = r.hi;
+  d.rl = r.lo;
+  // The series stop before r^9/9! (under 2^-77 r) and r^8/8! (under 2^-74).
+  d.z = d.rh * d.rh;
+  const double sinTail = d.rh * d.z * (-1.0 / 6 + d.z * (1.0 / 120 + d.z * (-1.0 / 5040)));
+  d.sinLo = d.rl + (sinTail - 0.5 * d.z * d.rl);
+  d.cosHi = -0.5 * d.z;
+  d.cosLo = d.z * d.z * (1.0 / 24 + d.z * (-1.0 / 720)) - d.rh * d.rl;
+  d.steps = bitsOf(shifted);  // its low bits are those of nd modulo 2^32
+  // Under 2^-119 for each step of pi/256.
+  d.reductionErr = absOf(x) * 0x1p-111 + 0x1p-117;
+  return d;
+}
 
-  const uint64_t u = static_cast<uint64_t>(steps);
-  const unsigned i = static_cast<unsigned>(u & 127);
-  const unsigned quadrant = static_cast<unsigned>(((u >> 7) + (cosine ? 1 : 0)) & 3);
+// sin x with quarter = 0, cos x with quarter = 1: with n = 128 k + i the value
+// is +-(U cos r + V sin r), where U and V are sin and cos of i pi/256 in
+// some order and sign.
+[[gnu::always_inline]] inline Estimate combine(const Reduced& d, unsigned quarter) {
+  const unsigned i = static_cast<unsigned>(d.steps & 127);
+  const unsigned quadrant = static_cast<unsigned>(((d.steps >> 7) + quarter) & 3);
+  const unsigned odd = quadrant & 1;
+  const unsigned iu = odd != 0 ? 128 - i : i;
   const Tables& t = tables();
-  DD uu = t.sine[i], vv = t.sine[128 - i];
-  if ((quadrant & 1) != 0) {
-    uu = t.sine[128 - i];
-    vv = {-t.sine[i].hi, -t.sine[i].lo};
-  }
+  const DD uu = t.sine[iu];
+  const double vSign = signs[odd];
+  const DD vv = {vSign * t.sine[128 - iu].hi, vSign * t.sine[128 - iu].lo};
 
-  // sin r = rh + sinLo; cos r = 1 + cosHi + cosLo.
-  const double z = rh * rh;
-  const double sinTail =
-      rh * z * (-1.0 / 6 + z * (1.0 / 120 + z * (-1.0 / 5040 + z * (1.0 / 362880))));
-  const double sinLo = rl + (sinTail - 0.5 * z * rl);
-  const double cosHi = -0.5 * z;
-  const double cosLo =
-      z * z * (1.0 / 24 + z * (-1.0 / 720 + z * (1.0 / 40320 + z * (-1.0 / 3628800)))) - rh * rl;
-
-  const DD pv = twoProduct(vv.hi, rh);
+  const DD pv = twoProduct(vv.hi, d.rh);
   const DD m = twoSum(uu.hi, pv.hi);
-  const double lo =
-      m.lo + (pv.lo + (uu.lo + (uu.hi * cosHi + (uu.hi * cosLo + vv.hi * sinLo + vv.lo * rh))));
+  const double lo = m.lo + (pv.lo + (uu.lo + (uu.hi * d.cosHi +
+                                              (uu.hi * d.cosLo + vv.hi * d.sinLo + vv.lo * d.rh))));
   const DD v = fastTwoSum(m.hi, lo);
 
   // Rounding in the polynomials and sums: under 3.5 z 2^-53 of |U| + |V r|;
-  // the series' remainders and the tables: 2^-98 of it; the reduction: under
-  // 2^-119 for each step of pi/256.
-  const double size = absOf(uu.hi) + absOf(vv.hi * rh);
-  const double err = size * (z * 0x1p-50 + 0x1p-97) + (ax * 0x1p-111 + 0x1p-117);
-  const bool negative = quadrant >= 2;
-  return {negatedIf(negative, v.hi), negatedIf(negative, v.lo), err, true};
+  // the series' remainders and the tables: under 2^-73 of it.
+  const double size = absOf(uu.hi) + absOf(vv.hi * d.rh);
+  const double err = size * (d.z * 0x1p-50 + 0x1p-73) + d.reductionErr;
+  const double sign = signs[quadrant >> 1];
+  return {sign * v.hi, sign * v.lo, err, true};
 }
 
-// atan2 for 0 < a <= b (a = min(|x|, |y|)), a / b >= 2^-61, 2^-500 <= b <= 2^500.
+// atan2 for 0 < a <= b (a = min(|x|, |y|)), q = a / b >= 2^-61, 2^-500 <= b <= 2^500.
 // atan(a/b) = atan c + atan t with c = j/64 and t = (a - c b) / (b + c a),
-// |t| <= 2^-7; then the quadrant's offset.
-Estimate atanEstimate(double a, double b, bool swap, bool xNegative) {
-  const double q = a / b;
-  const int j = q < 0x1.00001p-7 ? 0 : static_cast<int>(q * 64 + 0.5);
-  const double c = j * 0.015625;
-  double ah, al, bh, bl;
-  split(a, ah, al);
-  split(b, bh, bl);
-  // c times a part has at most 33 bits: exact. a - c bh is exact (Sterbenz).
-  const double n1 = a - c * bh;
-  const DD num = twoSum(n1, -(c * bl));
-  const DD d1 = twoSum(b, c * ah);
-  const DD d2 = twoSum(d1.hi, c * al);
-  const double dh = d2.hi, dl = d1.lo + d2.lo;  // |dl| <= 2^-52 dh
-  const double inverse = 1 / dh;
-  const double th = num.hi * inverse;
-  const DD pr = twoProduct(th, dh);
-  const double residual = (((num.hi - pr.hi) - pr.lo) + num.lo) - th * dl;
-  const double tl = residual * inverse;  // t = th + tl within 2^-100 t
+// |t| <= 2^-7. The quadrant (1 when x < 0, plus 2 when |y| > |x|) picks the
+// table's angle W and the sign s of the result W + s atan t.
+//
+// First with t only to double precision: enough when W outweighs t, as it
+// mostly does. Then, when refine is set, with t as a double-double.
+struct AtanParts {
+  DD num, den;      // num / den = t; num exact, den within 2^-104
+  double th;        // num / den rounded
+  double thErr;     // |t - th| <= thErr |th|
+  double z, cube;   // th^2; atan t = th + cube within 2^-50 |th| z + 2^-72 |th|
+  unsigned quadrant, j;
+};
 
-  const double z = th * th;
-  const double cube =
-      th * z *
-      (-1.0 / 3 + z * (1.0 / 5 + z * (-1.0 / 7 + z * (1.0 / 9 + z * (-1.0 / 11 + z * (1.0 / 13))))));
-  const double atanLo = (tl - tl * z) + cube;  // atan t = th + atanLo
-
-  const Tables& tb = tables();
-  const DD s = twoSum(tb.arctan[j].hi, th);
-  double hi = s.hi;
-  double lo = s.lo + (tb.arctan[j].lo + atanLo);
-  if (swap || xNegative) {
-    // pi - base, pi/2 - base or pi/2 + base.
-    const double offHi = swap ? halfPiHi : piHi;
-    const double offLo = swap ? halfPiLo : piLo;
-    const bool add = swap && xNegative;
-    const DD o = twoSum(offHi, add ? hi : -hi);
-    lo = o.lo + (offLo + (add ? lo : -lo));
-    hi = o.hi;
+[[gnu::always_inline]] inline AtanParts atanParts(double a, double b, double q, unsigned quadrant) {
+  AtanParts p;
+  // q rounded to sixty-fourths: the last place of the shifter is 2^-6.
+  const double shifter = 0x1.8p46;
+  const double cs = q + shifter;
+  p.j = static_cast<unsigned>(bitsOf(cs) & 127);  // 0..64
+  double c = cs - shifter;
+  if (((bitsOf(a) | bitsOf(b)) & 0x7ff'ffff) == 0) [[likely]] {
+    // 26 significant bits or fewer (floats, say): c a and c b have at most
+    // 33, and a - c b and b + c a at most 47. All exact.
+    p.num = {a - c * b, 0.0};
+    p.den = {b + c * a, 0.0};
+    p.thErr = 0x1p-53;
+  } else {
+    if (p.j == 1 && q < 0x1.00001p-7) {  // keeps a - c bh below exact
+      p.j = 0;
+      c = 0;
+    }
+    double ah, al, bh, bl;
+    split(a, ah, al);
+    split(b, bh, bl);
+    // c times a part has at most 33 bits: exact. a - c bh is exact (Sterbenz).
+    p.num = twoSum(a - c * bh, -(c * bl));
+    const DD d1 = twoSum(b, c * ah);
+    const DD d2 = twoSum(d1.hi, c * al);
+    p.den = {d2.hi, d1.lo + d2.lo};  // |lo| <= 2^-52 hi
+    p.thErr = 0x1p-51;
   }
-  const DD v = fastTwoSum(hi, lo);
-  // The cubic term's rounding: under 3.2 2^-53 |t| z; everything else
-  // (t, the tables, the series' remainder, the sums, pi) under 2^-99 of the result.
-  const double err = absOf(th) * z * 0x1p-50 + absOf(v.hi) * 0x1p-98;
+  p.th = p.num.hi / p.den.hi;
+  p.z = p.th * p.th;
+  // The series stops before t^11/11 (under 2^-73 t); its rounding is under 3.2 2^-53 |t| z.
+  const double z2 = p.z * p.z;
+  p.cube = (p.th * p.z) * ((-1.0 / 3 + p.z * (1.0 / 5)) + z2 * (-1.0 / 7 + p.z * (1.0 / 9)));
+  p.quadrant = quadrant;
+  return p;
+}
+
+[[gnu::always_inline]] inline Estimate atanEstimate(const AtanParts& p, bool refine) {
+  const DD& w = tables().angle[p.quadrant][p.j];
+  const double sign = signs[p.quadrant == 1 || p.quadrant == 2];
+  const DD s = fastTwoSum(w.hi, sign * p.th);  // |W| > |t| unless W = 0
+  double lo = s.lo + (w.lo + sign * p.cube);
+  double thErr = p.thErr;
+  if (refine) {
+    // t = th + tl within 2^-100 t; atan t = atan th + tl (1 - th^2) + ...
+    const DD pr = twoProduct(p.th, p.den.hi);
+    const double residual = (((p.num.hi - pr.hi) - pr.lo) + p.num.lo) - p.th * p.den.lo;
+    const double tl = residual / p.den.hi;
+    lo += sign * (tl - tl * p.z);
+    thErr = 0x1p-99;
+  }
+  // Also the tables and the sums: under 2^-99 of the result.
+  const double size = absOf(w.hi) + absOf(p.th);
+  const double err = absOf(p.th) * (thErr + p.z * 0x1p-50 + 0x1p-72) + size * 0x1p-98;
+  const DD v = fastTwoSum(s.hi, lo);
   return {v.hi, v.lo, err, true};
 }
 
@@ -726,13 +778,14 @@ double slowSinCosLoop(double x, bool cosine) {
   return out;  // not reached for any double argument in practice
 }
 
-double sinOrCos(double x, bool cosine) {
-  const double ax = absOf(x);
-  if (ax < fastSinCosLimit) {
-    const Estimate e = sinCosEstimate(x, cosine);
-    if (roundsToHi(e.hi, e.lo, e.err)) return e.hi;
+template <unsigned quarter>
+double sinOrCos(double x) {
+  if (absOf(x) < fastSinCosLimit) [[likely]] {
+    const Estimate e = combine(reduce(x), quarter);
+    if (roundsToHi(e.hi, e.lo, e.err)) [[likely]]
+      return e.hi;
   }
-  return slowSinCosLoop(x, cosine);
+  return slowSinCosLoop(x, quarter == 1);
 }
 
 }  // namespace
@@ -742,7 +795,7 @@ double exactSin(double x) {
     exact_detail::observer(exact_detail::Function::sin, x, 0);
   // Below 2^-26, x^3/6 is under a sixth of x's last place: sin x rounds to x.
   if (absOf(x) < 0x1p-26) return x;
-  return sinOrCos(x, false);
+  return sinOrCos<0>(x);
 }
 
 double exactCos(double x) {
@@ -750,7 +803,29 @@ double exactCos(double x) {
     exact_detail::observer(exact_detail::Function::cos, x, 0);
   // Below 2^-27, 1 - x^2/2 is above 1 - 2^-55: cos x rounds to 1.
   if (absOf(x) < 0x1p-27) return 1.0;
-  return sinOrCos(x, true);
+  return sinOrCos<1>(x);
+}
+
+void exactSinCos(double x, double& s, double& c) {
+  if (exact_detail::observer) [[unlikely]] {
+    exact_detail::observer(exact_detail::Function::sin, x, 0);
+    exact_detail::observer(exact_detail::Function::cos, x, 0);
+  }
+  const double ax = absOf(x);
+  if (ax < 0x1p-27) {
+    s = x;
+    c = 1.0;
+    return;
+  }
+  if (ax < fastSinCosLimit) [[likely]] {
+    const Reduced d = reduce(x);
+    const Estimate es = combine(d, 0), ec = combine(d, 1);
+    s = roundsToHi(es.hi, es.lo, es.err) ? es.hi : slowSinCosLoop(x, false);
+    c = roundsToHi(ec.hi, ec.lo, ec.err) ? ec.hi : slowSinCosLoop(x, true);
+    return;
+  }
+  s = slowSinCosLoop(x, false);
+  c = slowSinCosLoop(x, true);
 }
 
 double exactAtan2(double y, double x) {
@@ -760,21 +835,26 @@ double exactAtan2(double y, double x) {
   if (!(ax > 0 && ay > 0 && ax < infinity && ay < infinity)) return atan2Special(y, x);
   const bool swap = ay > ax;
   const bool xNegative = isNegative(x);
-  double a = swap ? ax : ay, b = swap ? ay : ax;
-  if (a / b < 0x1p-60) {
+  double a = std::min(ax, ay), b = std::max(ax, ay);
+  const double q = a / b;
+  if (q < 0x1p-60) {
     // pi/2 and pi are further than 2^-54 from a midpoint of doubles, so a
     // quotient this small cannot move them.
-    if (swap) return negatedIf(isNegative(y), halfPiHi);
-    if (xNegative) return negatedIf(isNegative(y), piHi);
-    return negatedIf(isNegative(y), tinyAtanOfQuotient(a, b));
+    if (swap) return timesSignOf(halfPiHi, y);
+    if (xNegative) return timesSignOf(piHi, y);
+    return timesSignOf(tinyAtanOfQuotient(a, b), y);
   }
   if (b > 0x1p500 || b < 0x1p-500) {
     const double scale = b > 0x1p500 ? 0x1p-600 : 0x1p600;  // exact: a >= 2^-61 b
     a *= scale;
     b *= scale;
   }
-  const Estimate e = atanEstimate(a, b, swap, xNegative);
-  if (roundsToHi(e.hi, e.lo, e.err)) return negatedIf(isNegative(y), e.hi);
+  const AtanParts parts = atanParts(a, b, q, (swap ? 2u : 0u) | (xNegative ? 1u : 0u));
+  const Estimate e = atanEstimate(parts, false);
+  if (roundsToHi(e.hi, e.lo, e.err)) [[likely]]
+    return timesSignOf(e.hi, y);
+  const Estimate refined = atanEstimate(parts, true);
+  if (roundsToHi(refined.hi, refined.lo, refined.err)) return timesSignOf(refined.hi, y);
   double out = 0;
   for (const int n : slowPrecisions)
     if (slowAtan2Core(y, x, n, out)) return out;
@@ -785,30 +865,28 @@ namespace exact_detail {
 
 Estimate fastSin(double x) {
   if (!(absOf(x) < fastSinCosLimit)) return {};
-  return sinCosEstimate(x, false);
+  return combine(reduce(x), 0);
 }
 
 Estimate fastCos(double x) {
   if (!(absOf(x) < fastSinCosLimit)) return {};
-  return sinCosEstimate(x, true);
+  return combine(reduce(x), 1);
 }
 
-Estimate fastAtan2(double y, double x) {
+Estimate fastAtan2(double y, double x, bool refine) {
   const double ax = absOf(x), ay = absOf(y);
   if (!(ax > 0 && ay > 0 && ax < infinity && ay < infinity)) return {};
-  const bool swap = ay > ax;
-  double a = swap ? ax : ay, b = swap ? ay : ax;
-  if (a / b < 0x1p-60) return {};
+  double a = std::min(ax, ay), b = std::max(ax, ay);
+  const double q = a / b;
+  if (q < 0x1p-60) return {};
   if (b > 0x1p500 || b < 0x1p-500) {
     const double scale = b > 0x1p500 ? 0x1p-600 : 0x1p600;
     a *= scale;
     b *= scale;
   }
-  Estimate e = atanEstimate(a, b, swap, isNegative(x));
-  if (isNegative(y)) {
-    e.hi = -e.hi;
-    e.lo = -e.lo;
-  }
+  Estimate e = atanEstimate(atanParts(a, b, q, (ay > ax ? 2u : 0u) | (isNegative(x) ? 1u : 0u)), refine);
+  e.hi = timesSignOf(e.hi, y);
+  e.lo = isNegative(y) ? -e.lo : e.lo;
   return e;
 }
 

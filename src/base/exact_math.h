@@ -12,6 +12,8 @@ namespace vorlith {
 
 double exactSin(double x);
 double exactCos(double x);
+// Both at once, as exactSin and exactCos give them, for less than twice the work.
+void exactSinCos(double x, double& s, double& c);
 // The angle of the point (x, y), in [-pi, pi], with the signed zeros,
 // infinities and NaNs treated as C's atan2 treats them.
 double exactAtan2(double y, double x);
@@ -36,7 +38,9 @@ struct Estimate {
 };
 Estimate fastSin(double x);
 Estimate fastCos(double x);
-Estimate fastAtan2(double y, double x);
+// atan2's first estimate takes y/x to double precision; refine takes it to
+// double-double, as atan2 does when the first cannot decide.
+Estimate fastAtan2(double y, double x, bool refine);
 
 // The multi-word evaluation with the given number of 32-bit fraction words
 // (1..48); false when that precision cannot decide the rounding.

@@ -78,8 +78,9 @@ void layoutBlobSpiral(BlobField& blobs, int radius) {
     const int n = i < 100 ? i : (i - 50) % 100;
     const double angle = n * step;
     const int z = -100 + 2 * (i % 100);
-    blobs.setParticlePosition(i, static_cast<int>(exactSin(angle) * radius), static_cast<int>(exactCos(angle) * radius),
-                              z);
+    double s, c;
+    exactSinCos(angle, s, c);
+    blobs.setParticlePosition(i, static_cast<int>(s * radius), static_cast<int>(c * radius), z);
   }
 }
 

@@ -25,8 +25,8 @@ void blitTitle(Show& show, Image& target) {
 
 void orbitLights(LightField& field, int a) {
   const double theta = a * angleStep;
-  const double c = exactCos(theta);
-  const double s = exactSin(theta);
+  double s, c;
+  exactSinCos(theta, s, c);
   field.setLightPosition(0, 160 + static_cast<int>(60 * c), 100 - static_cast<int>(90 * s));
   field.setLightPosition(1, 160 + static_cast<int>(75 * c), 100 + static_cast<int>(60 * s));
   field.setLightPosition(2, 160 + static_cast<int>(120 * c), 100 + static_cast<int>(75 * s));

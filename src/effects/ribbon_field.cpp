@@ -125,8 +125,10 @@ void RibbonField::render(Image& frame) {
   const int last = std::min(endRow, std::min(height, static_cast<int32_t>(rows)));
   for (int r = std::max(firstRow, 0); r < last; ++r) {
     const double phi = rowAngle[r] * angleStep;
-    const double cw = static_cast<float>(256 * exactCos(phi));
-    const double sw = 256 * exactSin(phi);
+    double sinPhi, cosPhi;
+    exactSinCos(phi, sinPhi, cosPhi);
+    const double cw = static_cast<float>(256 * cosPhi);
+    const double sw = 256 * sinPhi;
     for (int c = 0; c < outlinePoints; ++c) {
       const double x = points[r][c].x, y = points[r][c].y;
       const double tx = tangents[r][c].x, ty = tangents[r][c].y;
