@@ -9,7 +9,7 @@ packages=(
   # libraries
   libsdl2-dev libopenmpt-dev libpng-dev libfreetype-dev fonts-dejavu-core
   # tests and benchmarks
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev libmpfr-dev
   # video export (found on PATH at run time; the export tests use it)
   ffmpeg
 )
