@@ -27,6 +27,8 @@ inline double fromBits(uint64_t b) { return std::bit_cast<double>(b); }
 inline double absOf(double x) { return fromBits(bitsOf(x) & ~signBit); }
 inline bool isNegative(double x) { return (bitsOf(x) & signBit) != 0; }
 inline double negatedIf(bool negate, double x) { return negate ? -x : x; }
+// x with its sign bit flipped when flip is the sign bit.
+inline double flipped(double x, uint64_t flip) { return fromBits(bitsOf(x) ^ flip); }
 // x times the sign of s (s may be a signed zero).
 inline double timesSignOf(double x, double s) { return fromBits(bitsOf(x) ^ (bitsOf(s) & signBit)); }
 
@@ -89,18 +91,15 @@ inline DD twoProduct(double a, double b) {
   return {p, e};
 }
 
-// True when every real within err of hi + lo rounds to nearest to hi; lo
-// should be under half of hi's last place (hi = hi + lo rounded) for that to
-// happen. The comparisons decide exactly: rounding is monotonic and the
-// half-gaps are powers of two.
-inline bool roundsToHi(double hi, double lo, double err) {
-  const uint64_t b = bitsOf(hi) & ~signBit;
-  const int field = static_cast<int>(b >> 52);
-  if (field < 56 || field == 0x7ff) return false;
-  const double halfUp = fromBits(static_cast<uint64_t>(field - 53) << 52);
-  const double halfDown = (b & fractionBits) == 0 ? fromBits(static_cast<uint64_t>(field - 54) << 52) : halfUp;
-  const double d = hi < 0 ? -lo : lo;
-  return d + err < halfUp && d - err > -halfDown;
+// The double nearest to every real within err of hi + lo, when they share
+// one: then hi + (lo + err) and hi + (lo - err) round to the same double, and
+// it is that one, since rounding is monotonic. This needs lo + err and
+// lo - err, rounded, to reach past the true interval: err must exceed the
+// true bound by 2^-53 of err + |lo|, as every bound here does by far.
+inline bool roundsSurely(double hi, double lo, double err, double& out) {
+  const double up = hi + (lo + err), down = hi + (lo - err);
+  out = up;
+  return up == down;
 }
 
 // ---------------------------------------------------------------------------
@@ -623,10 +622,15 @@ Tables buildTables() {
   return t;
 }
 
-const Tables& tables() {
-  static const Tables t = buildTables();
+// Made while the program starts. A call made before then (from another
+// file's static initialiser) finds tablesReady false and takes the
+// multi-word path, which needs no tables.
+bool tablesReady = false;
+const Tables tables = [] {
+  const Tables t = buildTables();
+  tablesReady = true;
   return t;
-}
+}();
 
 // ---------------------------------------------------------------------------
 // Fast paths
@@ -676,7 +680,7 @@ struct Reduced {
   const unsigned quadrant = static_cast<unsigned>(((d.steps >> 7) + quarter) & 3);
   const unsigned odd = quadrant & 1;
   const unsigned iu = odd != 0 ? 128 - i : i;
-  const Tables& t = tables();
+  const Tables& t = tables;
   const DD uu = t.sine[iu];
   const double vSign = signs[odd];
   const DD vv = {vSign * t.sine[128 - iu].hi, vSign * t.sine[128 - iu].lo};
@@ -685,17 +689,16 @@ struct Reduced {
   const DD m = twoSum(uu.hi, pv.hi);
   const double lo = m.lo + (pv.lo + (uu.lo + (uu.hi * d.cosHi +
                                               (uu.hi * d.cosLo + vv.hi * d.sinLo + vv.lo * d.rh))));
-  const DD v = fastTwoSum(m.hi, lo);
 
   // Rounding in the polynomials and sums: under 3.5 z 2^-53 of |U| + |V r|;
   // the series' remainders and the tables: under 2^-73 of it.
   const double size = absOf(uu.hi) + absOf(vv.hi * d.rh);
   const double err = size * (d.z * 0x1p-50 + 0x1p-73) + d.reductionErr;
   const double sign = signs[quadrant >> 1];
-  return {sign * v.hi, sign * v.lo, err, true};
+  return {sign * m.hi, sign * lo, err, true};
 }
 
-// atan2 for 0 < a <= b (a = min(|x|, |y|)), q = a / b >= 2^-61, 2^-500 <= b <= 2^500.
+// atan2 for 0 < a <= b (a = min(|x|, |y|)), a / b >= 2^-61, 2^-500 <= b <= 2^500.
 // atan(a/b) = atan c + atan t with c = j/64 and t = (a - c b) / (b + c a),
 // |t| <= 2^-7. The quadrant (1 when x < 0, plus 2 when |y| > |x|) picks the
 // table's angle W and the sign s of the result W + s atan t.
@@ -706,24 +709,29 @@ struct AtanParts {
   DD num, den;      // num / den = t; num exact, den within 2^-104
   double th;        // num / den rounded
   double thErr;     // |t - th| <= thErr |th|
-  double z, cube;   // th^2; atan t = th + cube within 2^-50 |th| z + 2^-72 |th|
+  double z, cube;   // th^2, and the series of atan t - t to t^9/9
   unsigned quadrant, j;
 };
 
-[[gnu::always_inline]] inline AtanParts atanParts(double a, double b, double q, unsigned quadrant) {
+[[gnu::always_inline]] inline AtanParts atanParts(double a, double b, unsigned quadrant) {
   AtanParts p;
-  // q rounded to sixty-fourths: the last place of the shifter is 2^-6.
+  // c: a / b rounded to sixty-fourths (the last place of the shifter is 2^-6).
   const double shifter = 0x1.8p46;
-  const double cs = q + shifter;
-  p.j = static_cast<unsigned>(bitsOf(cs) & 127);  // 0..64
-  double c = cs - shifter;
   if (((bitsOf(a) | bitsOf(b)) & 0x7ff'ffff) == 0) [[likely]] {
-    // 26 significant bits or fewer (floats, say): c a and c b have at most
-    // 33, and a - c b and b + c a at most 47. All exact.
+    // 26 significant bits or fewer (floats, say).
+    const double cs = a / b + shifter;
+    p.j = static_cast<unsigned>(bitsOf(cs) & 127);  // 0..64
+    const double c = cs - shifter;
+    // |a/b - c| <= 1/128, and c a and c b have at most 33 bits, a - c b and
+    // b + c a at most 48: all exact.
     p.num = {a - c * b, 0.0};
     p.den = {b + c * a, 0.0};
     p.thErr = 0x1p-53;
   } else {
+    const double q = a / b;
+    const double cs = q + shifter;
+    p.j = static_cast<unsigned>(bitsOf(cs) & 127);
+    double c = cs - shifter;
     if (p.j == 1 && q < 0x1.00001p-7) {  // keeps a - c bh below exact
       p.j = 0;
       c = 0;
@@ -740,7 +748,9 @@ struct AtanParts {
   }
   p.th = p.num.hi / p.den.hi;
   p.z = p.th * p.th;
-  // The series stops before t^11/11 (under 2^-73 t); its rounding is under 3.2 2^-53 |t| z.
+  // atan t = th + cube + (the terms from t^11/11 on, under 2^-67 t). The
+  // rounding of cube is under 3.2 2^-53 |t| z, and taking th for t in it
+  // costs under 2^-53 |t| z: under 2^-62.5 |t| together.
   const double z2 = p.z * p.z;
   p.cube = (p.th * p.z) * ((-1.0 / 3 + p.z * (1.0 / 5)) + z2 * (-1.0 / 7 + p.z * (1.0 / 9)));
   p.quadrant = quadrant;
@@ -748,62 +758,168 @@ struct AtanParts {
 }
 
 [[gnu::always_inline]] inline Estimate atanEstimate(const AtanParts& p, bool refine) {
-  const DD& w = tables().angle[p.quadrant][p.j];
-  const double sign = signs[p.quadrant == 1 || p.quadrant == 2];
-  const DD s = fastTwoSum(w.hi, sign * p.th);  // |W| > |t| unless W = 0
-  double lo = s.lo + (w.lo + sign * p.cube);
-  double thErr = p.thErr;
-  if (refine) {
+  const DD& w = tables.angle[p.quadrant][p.j];
+  // atan t enters negated into pi - and pi/2 -.
+  const uint64_t flip = p.quadrant == 1 || p.quadrant == 2 ? signBit : 0;
+  const DD s = fastTwoSum(w.hi, flipped(p.th, flip));  // |W| > |t| unless W = 0
+  double lo = s.lo + (w.lo + flipped(p.cube, flip));
+  double err;
+  if (!refine) {
+    // th, the series and its rounding (see atanParts); the table and the
+    // sums under 2^-98 of the result.
+    err = absOf(p.th) * (p.thErr + 0x1p-61) + absOf(w.hi) * 0x1p-98;
+  } else {
     // t = th + tl within 2^-100 t; atan t = atan th + tl (1 - th^2) + ...
     const DD pr = twoProduct(p.th, p.den.hi);
     const double residual = (((p.num.hi - pr.hi) - pr.lo) + p.num.lo) - p.th * p.den.lo;
     const double tl = residual / p.den.hi;
-    lo += sign * (tl - tl * p.z);
-    thErr = 0x1p-99;
+    // The series' terms t^11/11 and t^13/13; the rest is under 2^-79 t.
+    const double z4 = (p.z * p.z) * (p.z * p.z);
+    const double further = (p.th * p.z) * z4 * (-1.0 / 11 + p.z * (1.0 / 13));
+    lo += flipped((tl - tl * p.z) + further, flip);
+    err = absOf(p.th) * (0x1p-99 + p.z * 0x1p-50 + 0x1p-79) + (absOf(w.hi) + absOf(p.th)) * 0x1p-98;
   }
-  // Also the tables and the sums: under 2^-99 of the result.
-  const double size = absOf(w.hi) + absOf(p.th);
-  const double err = absOf(p.th) * (thErr + p.z * 0x1p-50 + 0x1p-72) + size * 0x1p-98;
-  const DD v = fastTwoSum(s.hi, lo);
-  return {v.hi, v.lo, err, true};
+  return {s.hi, lo, err, true};
 }
 
 // The multi-word passes: 160 bits, then more until the rounding is certain.
 constexpr int slowPrecisions[] = {5, 10, 20, 40, maxWords};
 
-double slowSinCosLoop(double x, bool cosine) {
+[[gnu::noinline]] double slowSinCosLoop(double x, bool cosine) {
   double out = 0;
   for (const int n : slowPrecisions)
     if (slowSinCos(x, n, cosine, out)) return out;
   return out;  // not reached for any double argument in practice
 }
 
-template <unsigned quarter>
-double sinOrCos(double x) {
-  if (absOf(x) < fastSinCosLimit) [[likely]] {
-    const Estimate e = combine(reduce(x), quarter);
-    if (roundsToHi(e.hi, e.lo, e.err)) [[likely]]
-      return e.hi;
+[[gnu::noinline]] double slowAtan2Loop(double y, double x) {
+  double out = 0;
+  for (const int n : slowPrecisions)
+    if (slowAtan2Core(y, x, n, out)) return out;
+  return out;  // not reached in practice
+}
+
+// The exponent field of x lies in [lo, lo + count).
+inline bool exponentWithin(double x, unsigned lo, unsigned count) {
+  return static_cast<unsigned>((bitsOf(x) >> 52) & 0x7ff) - lo < count;
+}
+
+// Below 2^-26, x^3/6 is under a sixth of x's last place: sin x rounds to x.
+// Below 2^-27, 1 - x^2/2 is above 1 - 2^-55: cos x rounds to 1.
+[[gnu::noinline]] double sinRare(double x) { return absOf(x) < 0x1p-26 ? x : slowSinCosLoop(x, false); }
+[[gnu::noinline]] double cosRare(double x) { return absOf(x) < 0x1p-27 ? 1.0 : slowSinCosLoop(x, true); }
+
+// The parts for a and b (a / b >= 2^-61) of any size: both scaled by a
+// power of two into 2^-500 .. 2^500 first, exactly since a >= 2^-61 b.
+AtanParts scaledAtanParts(double a, double b, unsigned quadrant) {
+  if (b > 0x1p500 || b < 0x1p-500) {
+    const double scale = b > 0x1p500 ? 0x1p-600 : 0x1p600;
+    a *= scale;
+    b *= scale;
   }
-  return slowSinCosLoop(x, quarter == 1);
+  return atanParts(a, b, quadrant);
+}
+
+// The fast path's second estimate, for the few points whose first cannot
+// decide; then the multi-word path.
+[[gnu::noinline]] double atan2Refined(double y, double x, AtanParts parts) {
+  const Estimate e = atanEstimate(parts, true);
+  double r;
+  if (roundsSurely(e.hi, e.lo, e.err, r)) return timesSignOf(r, y);
+  return slowAtan2Loop(y, x);
+}
+
+// atan2 off the fast path's domain: the IEEE special values, ratios under
+// 2^-60, points far from 1 in size.
+[[gnu::noinline]] double atan2Rare(double y, double x) {
+  const double ax = absOf(x), ay = absOf(y);
+  if (!(ax > 0 && ay > 0 && ax < infinity && ay < infinity)) return atan2Special(y, x);
+  const bool swap = ay > ax;
+  const bool xNegative = isNegative(x);
+  const double a = std::min(ax, ay), b = std::max(ax, ay);
+  if (a / b < 0x1p-60) {
+    // pi/2 and pi are further than 2^-54 from a midpoint of doubles, so a
+    // quotient this small cannot move them.
+    if (swap) return timesSignOf(halfPiHi, y);
+    if (xNegative) return timesSignOf(piHi, y);
+    return timesSignOf(tinyAtanOfQuotient(a, b), y);
+  }
+  if (!tablesReady) return slowAtan2Loop(y, x);
+  const AtanParts parts = scaledAtanParts(a, b, (swap ? 2u : 0u) | (xNegative ? 1u : 0u));
+  const Estimate e = atanEstimate(parts, false);
+  double r;
+  if (roundsSurely(e.hi, e.lo, e.err, r)) return timesSignOf(r, y);
+  return atan2Refined(y, x, parts);
+}
+
+// The common case of each function, inlined into its entry below; the
+// entries reach everything else by tail calls, so the common case saves no
+// registers.
+[[gnu::always_inline]] inline double sinCommon(double x) {
+  if (exponentWithin(x, 1023 - 26, 26 + 16) && tablesReady) [[likely]] {  // 2^-26 <= |x| < 2^16
+    const Estimate e = combine(reduce(x), 0);
+    double r;
+    if (roundsSurely(e.hi, e.lo, e.err, r)) [[likely]]
+      return r;
+  }
+  return sinRare(x);
+}
+
+[[gnu::always_inline]] inline double cosCommon(double x) {
+  if (exponentWithin(x, 1023 - 27, 27 + 16) && tablesReady) [[likely]] {  // 2^-27 <= |x| < 2^16
+    const Estimate e = combine(reduce(x), 1);
+    double r;
+    if (roundsSurely(e.hi, e.lo, e.err, r)) [[likely]]
+      return r;
+  }
+  return cosRare(x);
+}
+
+[[gnu::always_inline]] inline double atan2Common(double y, double x) {
+  // a = min(|x|, |y|), b = max, by their bits (a NaN is the largest).
+  const uint64_t xBits = bitsOf(x) & ~signBit, yBits = bitsOf(y) & ~signBit;
+  const uint64_t aBits = std::min(xBits, yBits), bBits = std::max(xBits, yBits);
+  // The fast path takes 2^-500 <= b < 2^500 and a / b >= 2^-60: the exponent
+  // fields differ by under 60.
+  const uint64_t bField = bBits >> 52;
+  if (bField - 523 < 1000 && bField - (aBits >> 52) < 60 && tablesReady) [[likely]] {
+    const unsigned quadrant = (yBits > xBits ? 2u : 0u) | static_cast<unsigned>(bitsOf(x) >> 63);
+    const AtanParts parts = atanParts(fromBits(aBits), fromBits(bBits), quadrant);
+    const Estimate e = atanEstimate(parts, false);
+    double r;
+    if (roundsSurely(e.hi, e.lo, e.err, r)) [[likely]]
+      return timesSignOf(r, y);
+    return atan2Refined(y, x, parts);
+  }
+  return atan2Rare(y, x);
+}
+
+// The entries with the observer told first.
+[[gnu::noinline]] double observedSin(double x) {
+  exact_detail::observer(exact_detail::Function::sin, x, 0);
+  return sinCommon(x);
+}
+[[gnu::noinline]] double observedCos(double x) {
+  exact_detail::observer(exact_detail::Function::cos, x, 0);
+  return cosCommon(x);
+}
+[[gnu::noinline]] double observedAtan2(double y, double x) {
+  exact_detail::observer(exact_detail::Function::atan2, y, x);
+  return atan2Common(y, x);
 }
 
 }  // namespace
 
 double exactSin(double x) {
   if (exact_detail::observer) [[unlikely]]
-    exact_detail::observer(exact_detail::Function::sin, x, 0);
-  // Below 2^-26, x^3/6 is under a sixth of x's last place: sin x rounds to x.
-  if (absOf(x) < 0x1p-26) return x;
-  return sinOrCos<0>(x);
+    return observedSin(x);
+  return sinCommon(x);
 }
 
 double exactCos(double x) {
   if (exact_detail::observer) [[unlikely]]
-    exact_detail::observer(exact_detail::Function::cos, x, 0);
-  // Below 2^-27, 1 - x^2/2 is above 1 - 2^-55: cos x rounds to 1.
-  if (absOf(x) < 0x1p-27) return 1.0;
-  return sinOrCos<1>(x);
+    return observedCos(x);
+  return cosCommon(x);
 }
 
 void exactSinCos(double x, double& s, double& c) {
@@ -811,54 +927,21 @@ void exactSinCos(double x, double& s, double& c) {
     exact_detail::observer(exact_detail::Function::sin, x, 0);
     exact_detail::observer(exact_detail::Function::cos, x, 0);
   }
-  const double ax = absOf(x);
-  if (ax < 0x1p-27) {
-    s = x;
-    c = 1.0;
-    return;
-  }
-  if (ax < fastSinCosLimit) [[likely]] {
+  if (exponentWithin(x, 1023 - 27, 27 + 16) && tablesReady) [[likely]] {
     const Reduced d = reduce(x);
     const Estimate es = combine(d, 0), ec = combine(d, 1);
-    s = roundsToHi(es.hi, es.lo, es.err) ? es.hi : slowSinCosLoop(x, false);
-    c = roundsToHi(ec.hi, ec.lo, ec.err) ? ec.hi : slowSinCosLoop(x, true);
+    if (!roundsSurely(es.hi, es.lo, es.err, s)) s = sinRare(x);
+    if (!roundsSurely(ec.hi, ec.lo, ec.err, c)) c = cosRare(x);
     return;
   }
-  s = slowSinCosLoop(x, false);
-  c = slowSinCosLoop(x, true);
+  s = sinRare(x);
+  c = cosRare(x);
 }
 
 double exactAtan2(double y, double x) {
   if (exact_detail::observer) [[unlikely]]
-    exact_detail::observer(exact_detail::Function::atan2, y, x);
-  const double ax = absOf(x), ay = absOf(y);
-  if (!(ax > 0 && ay > 0 && ax < infinity && ay < infinity)) return atan2Special(y, x);
-  const bool swap = ay > ax;
-  const bool xNegative = isNegative(x);
-  double a = std::min(ax, ay), b = std::max(ax, ay);
-  const double q = a / b;
-  if (q < 0x1p-60) {
-    // pi/2 and pi are further than 2^-54 from a midpoint of doubles, so a
-    // quotient this small cannot move them.
-    if (swap) return timesSignOf(halfPiHi, y);
-    if (xNegative) return timesSignOf(piHi, y);
-    return timesSignOf(tinyAtanOfQuotient(a, b), y);
-  }
-  if (b > 0x1p500 || b < 0x1p-500) {
-    const double scale = b > 0x1p500 ? 0x1p-600 : 0x1p600;  // exact: a >= 2^-61 b
-    a *= scale;
-    b *= scale;
-  }
-  const AtanParts parts = atanParts(a, b, q, (swap ? 2u : 0u) | (xNegative ? 1u : 0u));
-  const Estimate e = atanEstimate(parts, false);
-  if (roundsToHi(e.hi, e.lo, e.err)) [[likely]]
-    return timesSignOf(e.hi, y);
-  const Estimate refined = atanEstimate(parts, true);
-  if (roundsToHi(refined.hi, refined.lo, refined.err)) return timesSignOf(refined.hi, y);
-  double out = 0;
-  for (const int n : slowPrecisions)
-    if (slowAtan2Core(y, x, n, out)) return out;
-  return out;
+    return observedAtan2(y, x);
+  return atan2Common(y, x);
 }
 
 namespace exact_detail {
@@ -876,15 +959,10 @@ Estimate fastCos(double x) {
 Estimate fastAtan2(double y, double x, bool refine) {
   const double ax = absOf(x), ay = absOf(y);
   if (!(ax > 0 && ay > 0 && ax < infinity && ay < infinity)) return {};
-  double a = std::min(ax, ay), b = std::max(ax, ay);
+  const double a = std::min(ax, ay), b = std::max(ax, ay);
   const double q = a / b;
   if (q < 0x1p-60) return {};
-  if (b > 0x1p500 || b < 0x1p-500) {
-    const double scale = b > 0x1p500 ? 0x1p-600 : 0x1p600;
-    a *= scale;
-    b *= scale;
-  }
-  Estimate e = atanEstimate(atanParts(a, b, q, (ay > ax ? 2u : 0u) | (isNegative(x) ? 1u : 0u)), refine);
+  Estimate e = atanEstimate(scaledAtanParts(a, b, (ay > ax ? 2u : 0u) | (isNegative(x) ? 1u : 0u)), refine);
   e.hi = timesSignOf(e.hi, y);
   e.lo = isNegative(y) ? -e.lo : e.lo;
   return e;
