@@ -11,6 +11,9 @@ namespace vorlith::assets {
 
 namespace {
 
+// The font every picture uses: DejaVu Sans Bold, where the build found it.
+constexpr const char* letteringFont = VORLITH_FONT;
+
 // FreeType's library and face, released together.
 class FontFace {
  public:

@@ -9,9 +9,6 @@
 
 namespace vorlith::assets {
 
-// The font every picture uses.
-inline constexpr const char* letteringFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
-
 // How a line of text is set.
 struct TextStyle {
   double capHeight = 40;  // height of a capital letter, in samples

@@ -1,28 +1,48 @@
 #include "pack.h"
 
+#include "base/asset_manifest.h"
+
 #include "pictures.h"
 #include "song.h"
 #include "tga_writer.h"
 
 namespace vorlith::assets {
 
+namespace {
+
+// The file's bytes, made from scratch.
+std::vector<uint8_t> makeAsset(Asset asset) {
+  switch (asset) {
+    case Asset::logo: return tgaTrueColour(makeLogo());
+    case Asset::title: return tgaTrueColour(makeTitle());
+    case Asset::codeCredit: return tgaTrueColour(makeCredit("CODE", "QEV"));
+    case Asset::musicCredit: return tgaTrueColour(makeCredit("MUSIC", "TOLVANE"));
+    case Asset::gfxCredit: return tgaTrueColour(makeCredit("GFX", "QEV"));
+    case Asset::endPicture: return tgaTrueColour(makeEndPicture());
+    case Asset::blobSprite: return tgaTrueColour(makeBlob(16));
+    case Asset::lightmap: return tgaTrueColour(makeLightmap());
+    case Asset::ribbonTexture: return tgaTrueColour(makeVoxelTexture());
+    case Asset::tunnelTexture: {
+      const TunnelTexture tunnel = makeTunnelTexture();
+      return tgaColourMapped(256, 256, tunnel.colourMap, tunnel.indices);
+    }
+    case Asset::module: return writeItModule(makeSong());
+  }
+  return {};
+}
+
+// The show's spelling of a path with its doubled slashes made single.
+std::string packPath(const char* showPath) {
+  std::string path = showPath;
+  for (size_t at; (at = path.find("//")) != std::string::npos;) path.erase(at, 1);
+  return path;
+}
+
+}  // namespace
+
 std::vector<AssetFile> makeAssetPack() {
   std::vector<AssetFile> files;
-  auto picture = [&files](const char* name, const Picture& p) {
-    files.push_back({std::string("gfx/") + name + ".tga", tgaTrueColour(p)});
-  };
-  picture("vorlith", makeLogo());
-  picture("thebrimtale", makeTitle());
-  picture("code_qev", makeCredit("CODE", "QEV"));
-  picture("music_tolvane", makeCredit("MUSIC", "TOLVANE"));
-  picture("gfx_qev", makeCredit("GFX", "QEV"));
-  picture("the_end", makeEndPicture());
-  picture("blob_1", makeBlob(16));
-  picture("specular_lightmap", makeLightmap());
-  picture("voxel_texture", makeVoxelTexture());
-  const TunnelTexture tunnel = makeTunnelTexture();
-  files.push_back({"gfx/texture1.tga", tgaColourMapped(256, 256, tunnel.colourMap, tunnel.indices)});
-  files.push_back({"music/brimtale.it", writeItModule(makeSong())});
+  for (const AssetEntry& entry : assetManifest) files.push_back({packPath(entry.path), makeAsset(entry.asset)});
   return files;
 }
 

@@ -73,7 +73,7 @@ BENCHMARK(BM_CubeDraw);
 void BM_BlobRender(benchmark::State& state) {
   PictureFolder pictures;
   BlobField blobs;
-  blobs.init(200);
+  blobs.init(200, test::loadPicture("gfx/blob_1.tga"));
   layoutBlobSpiral(blobs, 75);
   for (int i = 0; i < 200; ++i) blobs.setParticleColour(i, i < 100 ? 0xFF0000 : 0x0000FF);
   blobs.setRotation(40, 0, 100);
@@ -97,8 +97,8 @@ BENCHMARK(BM_BlobRender);
 void BM_RibbonRender(benchmark::State& state) {
   PictureFolder pictures;
   auto ribbons = std::make_unique<RibbonField>();
-  ribbons->init();
-  ribbons->loadTexture();
+  ribbons->init(test::loadPicture("gfx/specular_lightmap.tga").get());
+  ribbons->setTexture(test::loadPicture("gfx/voxel_texture.tga"));
   for (int l = 0; l < RibbonField::rows; ++l)
     ribbons->rowAngle[l] = static_cast<float>(std::sin((l + 40) % 256 * angleStep) * 0.8 * 128);
   ribbons->textureRowOffset = 33;

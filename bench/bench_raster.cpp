@@ -22,15 +22,18 @@ struct BenchFrame {
   Image image{frameWidth, frameHeight, 32, frameWidth * 4, reinterpret_cast<uint8_t*>(words.data())};
 };
 
-const RasterKernels& form(int index) {
-  int count = 0;
-  const RasterKernels* forms = rasterKernelForms(count);
-  return forms[index < count ? index : count - 1];
+// The form at index, widest first; past the last, the plain one.
+template <typename Form>
+const Form& nthForm(const KernelForms<Form>& forms, int64_t index) {
+  const auto all = forms.all();
+  return index < static_cast<int64_t>(all.size()) ? all[static_cast<size_t>(index)] : forms.plain();
 }
+
+const RasterKernels& form(int64_t index) { return nthForm(rasterKernelForms(), index); }
 
 void BM_Crossfade(benchmark::State& state) {
   BenchFrame a(1), b(2);
-  const RasterKernels& kernels = form(static_cast<int>(state.range(0)));
+  const RasterKernels& kernels = form(state.range(0));
   state.SetLabel(kernels.name);
   for (auto _ : state) {
     kernels.crossfade(a.words.data(), b.words.data(), framePixels, 200);
@@ -42,7 +45,7 @@ BENCHMARK(BM_Crossfade)->DenseRange(0, 2);
 
 void BM_AddSaturate(benchmark::State& state) {
   BenchFrame a(3), b(4);
-  const RasterKernels& kernels = form(static_cast<int>(state.range(0)));
+  const RasterKernels& kernels = form(state.range(0));
   state.SetLabel(kernels.name);
   for (auto _ : state) {
     kernels.addSaturate(a.words.data(), b.words.data(), framePixels);
@@ -56,9 +59,7 @@ BENCHMARK(BM_AddSaturate)->Arg(0)->Arg(1)->Arg(2);
 void BM_DrawLightRays(benchmark::State& state) {
   BenchFrame src(5), dst(6);
   for (auto& w : src.words) w &= 0x0F1F3F7F;
-  int count = 0;
-  const LightRayForm* forms = lightRayForms(count);
-  const LightRayForm& form = forms[std::min<int>(static_cast<int>(state.range(0)), count - 1)];
+  const LightRayForm& form = nthForm(lightRayForms(), state.range(0));
   const int cx = static_cast<int>(state.range(1));
   state.SetLabel(form.name);
   for (auto _ : state) {
@@ -71,7 +72,7 @@ BENCHMARK(BM_DrawLightRays)->ArgsProduct({{0, 1, 2, 3}, {160, 300}});
 void BM_LightFieldRender(benchmark::State& state) {
   BenchFrame target(7);
   LightField field;
-  field.init(3, target.image);
+  field.init(3, frameWidth, frameHeight);
   field.setLightColour(0, 0x0000FF);
   field.setLightColour(1, 0x00FF00);
   field.setLightColour(2, 0xFF0000);

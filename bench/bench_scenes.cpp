@@ -20,7 +20,7 @@
 
 #include "bench_show.h"
 #include "driver/schedule.h"
-#include "image/cpu_features.h"
+#include "base/kernel_dispatch.h"
 
 namespace vorlith {
 namespace {
@@ -100,9 +100,9 @@ ShowCosts playBothForms() {
   for (uint64_t k = 0; !simd.show->quit && !plain.show->quit; k += fps) {
     const uint64_t end = k + fps;
     for (uint64_t f = k; f < end && !simd.show->quit; ++f)
-      costs.simd[benchSceneAt(captureShowTime(fps, 0, f))].push_back(simd.frame(f, fps));
+      costs.simd[benchSceneAt(virtualShowTime(fps, 0, f))].push_back(simd.frame(f, fps));
     for (uint64_t f = k; f < end && !plain.show->quit; ++f, ++costs.frames)
-      costs.plain[benchSceneAt(captureShowTime(fps, 0, f))].push_back(plainFrame(plain, f));
+      costs.plain[benchSceneAt(virtualShowTime(fps, 0, f))].push_back(plainFrame(plain, f));
   }
   costs.digest = simd.digest;
   costs.sameFrames = simd.digest == plain.digest && simd.show->quit && plain.show->quit;

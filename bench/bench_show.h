@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "capture/bench_run.h"
-#include "capture/capture.h"
-#include "driver/notice.h"
+#include "app/bench.h"
+#include "platform/null_port.h"
+#include "base/notice.h"
 #include "driver/show.h"
 #include "platform/openmpt_audio.h"
 
@@ -21,14 +21,15 @@ class BenchShow {
   explicit BenchShow(uint32_t startMs = 0) : previous_(std::filesystem::current_path()) {
     std::filesystem::current_path(VORLITH_ASSET_DIR);
     setNoticeHandler([](void*, const char*, const char*) {}, nullptr);
-    target_.onFrame = [this](uint64_t, const uint32_t* pixels) {
+    target_.sink = [this](uint64_t, const uint32_t* pixels) {
       presentedAt_ = Clock::now();
       digest = frameDigest(digest, pixels);
       returnedAt_ = Clock::now();
+      return true;
     };
     ShowSetup setup;
     setup.counter = &counter_;
-    setup.display = offscreenDisplay(target_);
+    setup.display = target_.display();
     setup.audio = silentAudioLibrary();
     setup.startMs = startMs;
     show = std::make_unique<Show>(&counter_);
@@ -60,7 +61,7 @@ class BenchShow {
   }
 
   std::unique_ptr<Show> show;
-  uint64_t digest = frameDigestStart;  // of every frame presented
+  uint64_t digest = fnvOffsetBasis;  // of every frame presented
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -75,7 +76,7 @@ class BenchShow {
 
   std::filesystem::path previous_;
   Counter counter_ = Counter::manual();
-  OffscreenDisplay target_;
+  NullDisplay target_;
   Clock::time_point presentedAt_{};
   Clock::time_point returnedAt_{};
 };

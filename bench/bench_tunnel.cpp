@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bench_show.h"
+#include "support.h"
 #include "effects/tunnel.h"
 #include "image/image.h"
 
@@ -15,7 +16,7 @@ namespace {
 struct FlyingTunnel {
   FlyingTunnel() {
     tunnel.init(300.0f);
-    tunnel.loadTexture();
+    test::loadTunnelTexture(tunnel, "gfx/texture1.tga");
     tunnel.setLightFollowsCamera(1);
     tunnel.setCameraPosition(0, 0, 12345.0f);
     tunnel.setAngles(300, 200, 1500);

@@ -2,7 +2,7 @@
 // picture or a notice, never read or write out of bounds.
 #include <cstdint>
 
-#include "driver/notice.h"
+#include "base/notice.h"
 #include "image/image.h"
 #include "memory_file.h"
 

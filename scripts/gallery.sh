@@ -3,6 +3,11 @@
 # build on the default asset pack, in a 3 x 2 grid. Needs ImageMagick (montage).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ ! -x build/vorlith ] || [ ! -d build/assets/gfx ]; then
+  echo "gallery.sh: no release build in build/: run scripts/run.sh or cmake --preset release && cmake --build --preset release first" >&2
+  exit 1
+fi
+command -v montage >/dev/null || { echo "gallery.sh: montage is missing: apt-get install imagemagick" >&2; exit 1; }
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 # At 30 fps: the logo at 5 s, the title at 17 s, the cube with a credit at 30 s,

@@ -1,18 +1,41 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Vorlith needs to build, test and run (Debian 12).
+# Installs the Debian packages Vorlith needs (Debian 12) for one purpose:
+#   scripts/setup.sh run       build the program and its pack, and play it (the default)
+#   scripts/setup.sh package   the same, and make the .deb (scripts/package.sh)
+#   scripts/setup.sh test      everything every test needs (scripts/test.sh)
 # Packages that are already installed are skipped; nothing else is downloaded.
 set -euo pipefail
 
-packages=(
+purpose="${1:-run}"
+run=(
   # toolchain
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev valgrind
-  # libraries
+  build-essential cmake ninja-build pkg-config
+  # libraries, and the font of the pictures' lettering
   libsdl2-dev libopenmpt-dev libpng-dev libfreetype-dev fonts-dejavu-core
-  # tests and benchmarks
+)
+package=(
+  # dpkg-shlibdeps computes the package's dependencies; CPack runs file on each file
+  dpkg-dev file
+)
+test=(
+  # sanitizers and fuzzing (clang), memory checks
+  clang libclang-rt-14-dev valgrind
+  # tests and benchmarks; the exact-maths reference
   libgtest-dev libbenchmark-dev libmpfr-dev
   # video export (found on PATH at run time; the export tests use it)
   ffmpeg
+  # the install check: validators and the man page reader; the package test's bare Debian
+  desktop-file-utils appstream man-db debootstrap
 )
+case "$purpose" in
+  run) packages=("${run[@]}") ;;
+  package) packages=("${run[@]}" "${package[@]}") ;;
+  test) packages=("${run[@]}" "${package[@]}" "${test[@]}") ;;
+  *)
+    echo "usage: scripts/setup.sh [run|package|test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

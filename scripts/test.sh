@@ -1,31 +1,39 @@
 #!/usr/bin/env bash
-# Sets up, builds everything and runs every test: the release build, the
-# AddressSanitizer + UndefinedBehaviorSanitizer build, ThreadSanitizer on the
-# tests that play sound, the fuzz targets for a bounded time, and valgrind on a
-# short whole-show capture.
+# Sets up, builds everything and runs every test: the release build (with the
+# install check), the AddressSanitizer + UndefinedBehaviorSanitizer build,
+# ThreadSanitizer on the tests that play sound, the fuzz targets for a bounded
+# time, valgrind on a short whole-show capture, and the Debian package on a
+# bare Debian 12 (VORLITH_SKIP_PACKAGE_TEST=1 leaves that out).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh test
 
 export SDL_AUDIODRIVER=dummy SDL_VIDEODRIVER=dummy
 
 echo "== release build and tests"
-cmake --preset release
+cmake --preset release -DVORLITH_TESTS=ON -DVORLITH_BENCH=ON
 cmake --build --preset release
 ctest --preset release -j2
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
-cmake --preset asan
+cmake --preset asan -DVORLITH_TESTS=ON
 cmake --build --preset asan
 ctest --preset asan -j2
 
-echo "== ThreadSanitizer: the sound thread against the frame loop"
-cmake --preset tsan
+echo "== ThreadSanitizer: the sound thread against the frame loop (tests labelled 'sound')"
+cmake --preset tsan -DVORLITH_TESTS=ON
 cmake --build --preset tsan
-TSAN_OPTIONS="halt_on_error=1" build-tsan/tests/vorlith_tests --gtest_filter='Music.*:OpenmptAudio.*'
+ctest --preset tsan -L sound --no-tests=error
 
 echo "== fuzzing (libFuzzer, ASan + UBSan), ${FUZZ_SECONDS:-60} s per target"
 scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 
 echo "== valgrind memcheck: a whole-show capture at 1 frame per second"
 scripts/valgrind.sh
+
+echo "== the Debian package on a bare Debian 12"
+if [ -n "${VORLITH_SKIP_PACKAGE_TEST:-}" ]; then
+  echo "package test skipped: VORLITH_SKIP_PACKAGE_TEST is set"
+else
+  scripts/package-test.sh
+fi

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <random>
 
-#include "driver/notice.h"
+#include "base/notice.h"
 #include "it_writer.h"
 #include "platform/openmpt_audio.h"
 
@@ -106,11 +106,11 @@ ShowRun runVirtualShow(uint32_t fps, const std::function<void(uint64_t, const ui
                        uint32_t startMs) {
   // The very run a capture makes, handing every frame over instead of writing it.
   NoticeRecorder recorder;
-  CaptureOptions options;
-  options.fps = fps;
-  options.startMs = startMs;
+  NullRun run;
+  run.fps = fps;
+  run.startMs = startMs;
   uint64_t frames = 0;
-  runOffscreen(options, [&](uint64_t frame, const uint32_t* pixels) {
+  runNull(run, [&](uint64_t frame, const uint32_t* pixels) {
     if (onFrame) onFrame(frame, pixels);
     ++frames;
     return true;
@@ -152,6 +152,14 @@ ShowHarness::~ShowHarness() { showShutdown(*show); }
 void ShowHarness::frameAt(uint32_t ms) {
   counter.set(uint64_t{ms} * 1000);
   showFrame(*show);
+}
+
+OwnedImage loadPicture(const std::string& path) { return OwnedImage(imageLoad(path.c_str())); }
+
+void loadTunnelTexture(Tunnel& tunnel, const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (std::filesystem::exists(path)) bytes = readFile(path);
+  tunnel.setTexture(tunnelTextureParts(bytes.data(), bytes.size()));
 }
 
 std::string defaultAssets() { return VORLITH_ASSET_DIR; }

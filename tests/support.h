@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/capture.h"
+#include "platform/null_port.h"
 #include "driver/display.h"
 #include "driver/show.h"
 
@@ -77,11 +77,19 @@ struct ShowHarness {
   ~ShowHarness();
   // Runs one frame with every counter reading at the given time since start-up.
   void frameAt(uint32_t ms);
+  ShowView view() const { return showView(*show); }
   Counter counter = Counter::manual();
   ScriptedDisplay screen;
   NoticeRecorder recorder;
   std::unique_ptr<Show> show;
 };
+
+// A picture as the show loads it (with the loader's notices), owned.
+OwnedImage loadPicture(const std::string& path);
+
+// Hands a tunnel its texture from a file as the show reads it: a missing file
+// reads as empty, a short one as what is there.
+void loadTunnelTexture(Tunnel& tunnel, const std::string& path);
 
 // The directory of the default asset pack made by the build.
 std::string defaultAssets();

@@ -1,7 +1,9 @@
 // The show's clock: MulDiv rounding, milliseconds, scaled curves, wrap-around.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
+#include <thread>
 
 #include "driver/frame_timer.h"
 
@@ -67,10 +69,15 @@ TEST(FrameTimer, BackdateMovesTheStart) {
   EXPECT_EQ(timer.elapsedMs(), 160000u);
 }
 
-TEST(Counter, RealCounterGrows) {
+TEST(Counter, RealCounterTicksInMicroseconds) {
   Counter counter = Counter::real();
   const uint64_t a = counter.read();
-  EXPECT_GE(counter.read(), a);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  const uint64_t b = counter.read();
+  // At least the 30 ms slept, in millionths of a second (and not in, say,
+  // nanoseconds, which would be a thousand times more).
+  EXPECT_GE(b - a, 30000u);
+  EXPECT_LT(b - a, 3000000u);
   EXPECT_EQ(counter.frequency(), 1000000u);
   Counter manual = Counter::manual();
   manual.setFrame(7, 30);

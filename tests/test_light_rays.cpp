@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "image/cpu_features.h"
+#include "base/kernel_dispatch.h"
 #include "image/light_rays.h"
 
 namespace vorlith {
@@ -158,10 +158,8 @@ TEST(LightRays, FanMatchesTheFormulaIncludingTheLeftAllowance) {
 // random centres and the whole x = -1 column, whose rays also reach words of
 // column 319 by the left.
 TEST(LightRays, EveryFormMatchesThePlainWalk) {
-  int count = 0;
-  const LightRayForm* forms = lightRayForms(count);
-  ASSERT_GE(count, 1);
-  ASSERT_STREQ(forms[count - 1].name, "plain");
+  const KernelForms<LightRayForm>& forms = lightRayForms();
+  ASSERT_STREQ(forms.plain().name, "plain");
   std::mt19937 random(23);
   // Corners, the middle, steep rays on both sides (160, 5) and on one (300, 100).
   std::vector<std::pair<int, int>> centres = {{0, 0}, {319, 199}, {319, 0}, {0, 199}, {160, 100}, {160, 5},
@@ -176,11 +174,11 @@ TEST(LightRays, EveryFormMatchesThePlainWalk) {
     // Half the destinations share one fourth byte, as the show's frames do.
     for (auto& w : expected.words) w = c % 4 < 2 ? random() : (random() & 0x00FFFFFF) | 0x5A000000;
     const std::vector<uint32_t> before = expected.words;
-    forms[count - 1].drawRays(src.image.pixels, expected.image.pixels, cx, cy);
-    for (int f = 0; f + 1 < count; ++f) {
+    forms.plain().drawRays(src.image.pixels, expected.image.pixels, cx, cy);
+    for (const LightRayForm& form : forms.all()) {
       actual.words = before;
-      forms[f].drawRays(src.image.pixels, actual.image.pixels, cx, cy);
-      ASSERT_EQ(actual.words, expected.words) << forms[f].name << " at " << cx << "," << cy;
+      form.drawRays(src.image.pixels, actual.image.pixels, cx, cy);
+      ASSERT_EQ(actual.words, expected.words) << form.name << " at " << cx << "," << cy;
     }
   }
 }
@@ -188,12 +186,11 @@ TEST(LightRays, EveryFormMatchesThePlainWalk) {
 // With the plain kernels forced, or with source and destination one image
 // (rays then read what earlier rays wrote), the fan is the plain walk's.
 TEST(LightRays, ForcedPlainAndSharedImagesTakeThePlainWalk) {
-  int count = 0;
-  const LightRayForm* forms = lightRayForms(count);
+  const LightRayForm& plain = lightRayForms().plain();
   std::mt19937 random(5);
   Frame src, expected, actual;
   for (auto& w : src.words) w = random() & 0x3F3F3F3F;
-  forms[count - 1].drawRays(src.image.pixels, expected.image.pixels, 200, 60);
+  plain.drawRays(src.image.pixels, expected.image.pixels, 200, 60);
   forcePlainKernels(true);
   drawLightRays(src.image, actual.image, 200, 60);
   forcePlainKernels(false);
@@ -201,7 +198,7 @@ TEST(LightRays, ForcedPlainAndSharedImagesTakeThePlainWalk) {
 
   expected.words = src.words;
   actual.words = src.words;
-  forms[count - 1].drawRays(expected.image.pixels, expected.image.pixels, 200, 60);
+  plain.drawRays(expected.image.pixels, expected.image.pixels, 200, 60);
   drawLightRays(actual.image, actual.image, 200, 60);
   EXPECT_EQ(actual.words, expected.words);
 }

@@ -94,18 +94,16 @@ TEST(Math, TransformReadsOnlyTheUpperLeftBlock) {
 }
 
 TEST(Math, ProductIsRowByColumn) {
-  Matrix4 a, b, out;
-  for (int i = 0; i < 16; ++i) {
-    a.m[i] = static_cast<float>(i + 1);
-    b.m[i] = static_cast<float>(i % 5 - 2);
-  }
+  // Worked by hand; the product in the other order differs in every row.
+  const Matrix4 a{{1, 2, 0, 0, 0, 1, 3, 0, 0, 0, 1, 4, 5, 0, 0, 1}};
+  const Matrix4 b{{1, 0, 0, 2, 0, 1, 0, 0, 3, 0, 1, 0, 0, 0, 0, 1}};
+  Matrix4 out;
   matrixMultiply(a, b, out);
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) {
-      float expected = 0;
-      for (int k = 0; k < 4; ++k) expected += a.m[i * 4 + k] * b.m[k * 4 + j];
-      EXPECT_EQ(out.m[i * 4 + j], expected) << i << "," << j;
-    }
+  const float ab[16] = {1, 2, 0, 2, 9, 1, 3, 0, 3, 0, 1, 4, 5, 0, 0, 11};
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(out.m[i], ab[i]) << i;
+  matrixMultiply(b, a, out);
+  const float ba[16] = {11, 2, 0, 2, 0, 1, 3, 0, 3, 6, 1, 4, 5, 0, 0, 1};
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(out.m[i], ba[i]) << i;
 }
 
 TEST(Math, RotationsComposeAsXThenYThenZPostMultiplied) {

@@ -37,8 +37,8 @@ struct Field {
   }) : dir(true) {
     pictures();
     field = std::make_unique<RibbonField>();
-    field->init();
-    field->loadTexture();
+    field->init(test::loadPicture("gfx/specular_lightmap.tga").get());
+    field->setTexture(test::loadPicture("gfx/voxel_texture.tga"));
   }
   ~Field() { field->destroy(); }
   uint16_t depth(int x, int y) const { return field->zBuffer[y * frameWidth + x]; }
@@ -100,19 +100,14 @@ TEST(RibbonField, LightmapFromEvenPixelsMirrored) {
   EXPECT_EQ(just.field->lightmap[127], 60);
 }
 
+// (The show's start-up gives the notices for refused pictures; the bad-asset
+// matrix checks them.)
 TEST(RibbonField, PicturesTooSmallAreRefusedAndTheFieldDrawsNothing) {
   Field small([] {
     test::writeTga("gfx/specular_lightmap.tga", 16, 15, [](int, int) { return 192u; });
     test::writeTga("gfx/voxel_texture.tga", 256, 255, [](int, int) { return 0xFFFFFFu; });
   });
-  std::vector<std::string> texts;
-  for (const auto& n : small.recorder.notices) {
-    EXPECT_EQ(n.caption, "DUMP imageLoad()");
-    texts.push_back(n.text);
-  }
-  EXPECT_EQ(texts, (std::vector<std::string>{
-                       "Can't use file (gfx//specular_lightmap.tga): a lightmap needs at least 255 pixels of 32 bits",
-                       "Can't use file (gfx/voxel_texture.tga): a texture needs at least 256x256 pixels of 32 bits"}));
+  EXPECT_TRUE(small.recorder.notices.empty());
   EXPECT_FALSE(small.field->ready());
   EXPECT_EQ(small.field->texture, nullptr);
   Frame frame;
@@ -125,8 +120,8 @@ TEST(RibbonField, PicturesTooSmallAreRefusedAndTheFieldDrawsNothing) {
     writeNeutralLightmap();
     test::writeTga("gfx/voxel_texture.tga", 255, 256, [](int, int) { return 0xFFFFFFu; });
   });
-  EXPECT_EQ(narrow.recorder.notices.size(), 1u);
   EXPECT_FALSE(narrow.field->ready());
+  EXPECT_FALSE(RibbonField::textureFits(*test::loadPicture("gfx/voxel_texture.tga")));
   // Missing pictures: the loader's own notices, and nothing drawn.
   Field none([] {});
   EXPECT_EQ(none.recorder.notices.size(), 2u);
@@ -137,7 +132,7 @@ TEST(RibbonField, PicturesTooSmallAreRefusedAndTheFieldDrawsNothing) {
 TEST(RibbonField, SpanStepsAQuarterAtATimeAndReadsTheWrappedTextureRow) {
   Field f;
   Frame frame;
-  std::fill(f.field->zBuffer, f.field->zBuffer + framePixels, uint16_t{0xFFFF});
+  std::fill(f.field->zBuffer.get(), f.field->zBuffer.get() + framePixels, uint16_t{0xFFFF});
   f.field->textureRowOffset = 250;  // row 10 reads texture row 4
   f.field->drawSpan(frame.image, 10, 100, 8 << 16, 0, 1000, 104, 16 << 16, 0, 1400);
   for (int i = 0; i < 4; ++i) {
@@ -163,7 +158,7 @@ TEST(RibbonField, SpanStepsAQuarterAtATimeAndReadsTheWrappedTextureRow) {
 TEST(RibbonField, DepthTestKeepsTheNearerAndTiesKeepTheFirst) {
   Field f;
   Frame frame;
-  std::fill(f.field->zBuffer, f.field->zBuffer + framePixels, uint16_t{0xFFFF});
+  std::fill(f.field->zBuffer.get(), f.field->zBuffer.get() + framePixels, uint16_t{0xFFFF});
   f.field->drawSpan(frame.image, 0, 0, 1 << 16, 0, 500, 2, 1 << 16, 0, 500);
   EXPECT_EQ(frame.at(0, 0) & 0xFF, 1u);
   f.field->drawSpan(frame.image, 0, 0, 2 << 16, 0, 500, 2, 2 << 16, 0, 500);  // tie: kept
@@ -186,7 +181,7 @@ TEST(RibbonField, ShadingPushesBrightEntriesTowardsWhite) {
     test::writeTga("gfx/voxel_texture.tga", 256, 256, [](int c, int) { return c == 0 ? 0xFF808080u : 0u; });
   });
   Frame frame;
-  std::fill(f.field->zBuffer, f.field->zBuffer + framePixels, uint16_t{0xFFFF});
+  std::fill(f.field->zBuffer.get(), f.field->zBuffer.get() + framePixels, uint16_t{0xFFFF});
   auto shade = [&](int entry, int column, int x) {
     f.field->lightmap[7] = static_cast<uint8_t>(entry);
     f.field->drawSpan(frame.image, 0, x, column << 16, 7 << 16, 0, x + 1, column << 16, 7 << 16, 0);
@@ -224,7 +219,7 @@ TEST(RibbonField, SpansMatchThePlainFormOnRandomSpans) {
       depth[at] = uint16_t(z);
     }
   };
-  std::fill(f.field->zBuffer, f.field->zBuffer + framePixels, uint16_t{0xFFFF});
+  std::fill(f.field->zBuffer.get(), f.field->zBuffer.get() + framePixels, uint16_t{0xFFFF});
   auto wide = [&] { return int32_t(random()); };
   for (int k = 0; k < 3000; ++k) {
     const int row = int(random() % 210) - 5, x0 = int(random() % 700) - 200, x1 = x0 + int(random() % 80);
@@ -235,7 +230,7 @@ TEST(RibbonField, SpansMatchThePlainFormOnRandomSpans) {
     plain(row, x0, u0, l0, z0, x1, u1, l1, z1);
   }
   EXPECT_EQ(actual.words, expected.words);
-  EXPECT_TRUE(std::equal(depth.begin(), depth.end(), f.field->zBuffer));
+  EXPECT_TRUE(std::equal(depth.begin(), depth.end(), f.field->zBuffer.get()));
 }
 
 TEST(RibbonField, SpansNeverWriteOutsideTheFrame) {
@@ -244,7 +239,7 @@ TEST(RibbonField, SpansNeverWriteOutsideTheFrame) {
   std::vector<uint32_t> memory(framePixels + 2000, 0xDEADBEEF);
   Image frame{frameWidth, frameHeight, 32, frameWidth * 4, reinterpret_cast<uint8_t*>(memory.data() + 1000)};
   std::fill(memory.begin() + 1000, memory.begin() + 1000 + framePixels, 0u);
-  std::fill(f.field->zBuffer, f.field->zBuffer + framePixels, uint16_t{0xFFFF});
+  std::fill(f.field->zBuffer.get(), f.field->zBuffer.get() + framePixels, uint16_t{0xFFFF});
   f.field->drawSpan(frame, 199, 300, 0, 0, 0, 400, 0, 0, 0);
   f.field->drawSpan(frame, 0, -50, 0, 0, 0, 10, 0, 0, 0);
   f.field->drawSpan(frame, -3, 0, 0, 0, 0, 320, 0, 0, 0);
@@ -259,7 +254,7 @@ TEST(RibbonField, SpansNeverWriteOutsideTheFrame) {
   EXPECT_NE(words[0], 0u);
   // A span is not clipped to its row: past column 319 it runs into the next row.
   Frame wrap;
-  std::fill(f.field->zBuffer, f.field->zBuffer + framePixels, uint16_t{0xFFFF});
+  std::fill(f.field->zBuffer.get(), f.field->zBuffer.get() + framePixels, uint16_t{0xFFFF});
   f.field->drawSpan(wrap.image, 50, 315, 1 << 16, 0, 100, 325, 1 << 16, 0, 100);
   EXPECT_NE(wrap.at(0, 51), 0u);
   EXPECT_NE(wrap.at(4, 51), 0u);
@@ -270,11 +265,11 @@ TEST(RibbonField, RenderDrawsTheBandOfRowsOnly) {
   Field f;
   Frame frame;
   // No row: nothing drawn, but the depth buffer is reset.
-  std::fill(f.field->zBuffer, f.field->zBuffer + framePixels, uint16_t{0});
+  std::fill(f.field->zBuffer.get(), f.field->zBuffer.get() + framePixels, uint16_t{0});
   f.field->firstRow = f.field->endRow = 100;
   f.field->render(frame.image);
   EXPECT_TRUE(std::all_of(frame.words.begin(), frame.words.end(), [](uint32_t w) { return w == 0; }));
-  EXPECT_TRUE(std::all_of(f.field->zBuffer, f.field->zBuffer + framePixels, [](uint16_t z) { return z == 0xFFFF; }));
+  EXPECT_TRUE(std::all_of(f.field->zBuffer.get(), f.field->zBuffer.get() + framePixels, [](uint16_t z) { return z == 0xFFFF; }));
 
   // Rows 50..59: each has pixels inside the column, none anywhere else.
   f.field->firstRow = 50;

@@ -11,13 +11,14 @@
 #include <set>
 #include <vector>
 
+#include "driver/schedule.h"
 #include "driver/show.h"
 #include "support.h"
 
 namespace vorlith {
 namespace {
 
-constexpr uint32_t sceneStart = 110464;
+constexpr uint32_t sceneStart = sceneStartMs(5);
 
 // A show that has just begun scene 5: its first frame (cascading through the
 // earlier scenes) and the frame that starts the scene timer, at q = 0.
@@ -28,8 +29,8 @@ struct TunnelScene {
   }
   // Runs the frame at step q of scaled(256, 3452).
   void at(int q) {
-    h.frameAt(sceneStart + static_cast<uint32_t>((q * 3452 + 128) / 256));
-    ASSERT_EQ(h.show->sceneTimer.scaled(256, 3452), q);
+    h.frameAt(sceneStart + static_cast<uint32_t>((q * patternMs + 128) / 256));
+    ASSERT_EQ(h.show->sceneTimer.scaled(256, patternMs), q);
   }
   Show& show() { return *h.show; }
   const std::vector<uint32_t>& presented() const { return h.screen.lastFrame; }
@@ -78,48 +79,48 @@ std::vector<uint32_t> filled(uint32_t word) { return std::vector<uint32_t>(frame
 
 TEST(SceneTunnel, FirstFrameMakesLayerCWhiteAndFramesAreNotCleared) {
   TunnelScene s;
-  const uint32_t* c = imageWords(*s.show().layerC);
+  const uint32_t* c = imageWords(*s.h.view().layerC);
   EXPECT_TRUE(std::all_of(c, c + framePixels, [](uint32_t p) { return p == 0xFFFFFFFFu; }));
-  EXPECT_EQ(s.show().currentScene, 5);
-  EXPECT_FALSE(s.show().clearAfterPresent);
+  EXPECT_EQ(s.h.view().currentScene, 5);
+  EXPECT_FALSE(s.h.view().clearAfterPresent);
   s.at(2000);
-  EXPECT_FALSE(s.show().clearAfterPresent);
+  EXPECT_FALSE(s.h.view().clearAfterPresent);
   s.at(3500);
-  EXPECT_FALSE(s.show().clearAfterPresent);
+  EXPECT_FALSE(s.h.view().clearAfterPresent);
 }
 
 TEST(SceneTunnel, CameraIsComputedForTheNextFrame) {
   TunnelScene s;
-  Show& show = s.show();
-  EXPECT_EQ(show.tunnelZ, 0);
-  EXPECT_EQ(show.tunnelAngle3, 0);
+  const ShowView show = s.h.view();
+  EXPECT_EQ(show.tunnelScene.depth, 0);
+  EXPECT_EQ(show.tunnelScene.angle3, 0);
   s.at(512);  // accelerating: s = u = 0.5
-  EXPECT_EQ(show.tunnelZ, 2560);
-  EXPECT_EQ(show.tunnelAngle3, 1280);
-  EXPECT_EQ(show.tunnelAngle1, 64);
-  EXPECT_EQ(show.tunnelAngle2, 42);
+  EXPECT_EQ(show.tunnelScene.depth, 2560);
+  EXPECT_EQ(show.tunnelScene.angle3, 1280);
+  EXPECT_EQ(show.tunnelScene.angle1, 64);
+  EXPECT_EQ(show.tunnelScene.angle2, 42);
   // The next frame's tunnel flies with those values.
   s.at(600);
   EXPECT_EQ(show.tunnel.cameraPosition.z, 2560.0f);
   EXPECT_EQ(show.tunnel.angles[0], 64);
   EXPECT_EQ(show.tunnel.angles[1], 42);
   EXPECT_EQ(show.tunnel.angles[2], 1280 & 1023);
-  EXPECT_EQ(show.tunnelZ, static_cast<int>(10 * 600 * (600 / 1024.0)));
+  EXPECT_EQ(show.tunnelScene.depth, static_cast<int>(10 * 600 * (600 / 1024.0)));
 
   // From q = 820 on, the third angle equals q (u held at 0.2).
   for (int q = 820; q <= 1400; q += 29) {
     s.at(q);
-    EXPECT_EQ(show.tunnelAngle3, q);
+    EXPECT_EQ(show.tunnelScene.angle3, q);
   }
   s.at(2000);  // steady flight
-  EXPECT_EQ(show.tunnelZ, 20000);
-  EXPECT_EQ(show.tunnelAngle1, 436);
-  EXPECT_EQ(show.tunnelAngle2, 290);
+  EXPECT_EQ(show.tunnelScene.depth, 20000);
+  EXPECT_EQ(show.tunnelScene.angle1, 436);
+  EXPECT_EQ(show.tunnelScene.angle2, 290);
 }
 
 TEST(SceneTunnel, LightLevelCourseAndTheStepsThatLeaveItAlone) {
   TunnelScene s;
-  Show& show = s.show();
+  const ShowView show = s.h.view();
   // (q, level after that frame), in order: 1024 and 1792 write no level and
   // keep the 255 of the frame before; 1300 clamps 1279 - q to 0; nothing
   // writes it between 2148 and 2304, nor from 2660 on.
@@ -129,7 +130,7 @@ TEST(SceneTunnel, LightLevelCourseAndTheStepsThatLeaveItAlone) {
   float z = 0;
   for (const auto& [q, level] : course) {
     s.at(q);
-    EXPECT_EQ(show.lightLevel, level) << "q " << q;
+    EXPECT_EQ(show.tunnelScene.lightLevel, level) << "q " << q;
     // At full level the tunnel is not traced: it keeps the camera it had.
     if (q == 1024) {
       EXPECT_EQ(show.tunnel.cameraPosition.z, z);
@@ -153,9 +154,9 @@ TEST(SceneTunnel, FadesInFromWhiteOverTheTunnel) {
 TEST(SceneTunnel, LightsAreMixedOverTheTunnelByTheLevelOfTheFrameBefore) {
   TunnelScene s;
   s.at(899);
-  ASSERT_EQ(s.show().lightLevel, 131);
+  ASSERT_EQ(s.h.view().tunnelScene.lightLevel, 131);
   s.at(900);
-  EXPECT_EQ(s.layer(s.show().layerA), s.lightsView());
+  EXPECT_EQ(s.layer(s.h.view().layerA.get()), s.lightsView());
   EXPECT_EQ(s.presented(), mix(s.lightsView(), s.tunnelView(), 131));
 }
 
@@ -163,8 +164,8 @@ TEST(SceneTunnel, LightColoursFollowTheChain) {
   TunnelScene s;
   const auto colours = [&] {
     std::vector<uint32_t> c;
-    for (int i = 0; i < s.show().tunnelLights.lightCount; ++i)
-      c.push_back(static_cast<uint32_t>(s.show().tunnelLights.lights[i].colour));
+    for (int i = 0; i < s.h.view().tunnelLights.lightCount; ++i)
+      c.push_back(static_cast<uint32_t>(s.h.view().tunnelLights.lights[i].colour));
     return c;
   };
   // (q, colour of every light after that frame)
@@ -182,16 +183,16 @@ TEST(SceneTunnel, FromStep3329TheLightsGoStraightIntoTheFrameAndFadeToBlack) {
   s.at(3327);
   const std::vector<uint32_t> before = s.presented();
   s.at(3328);  // still through layerA, mixed by the level 255 over the last frame
-  const std::vector<uint32_t> lights = s.layer(s.show().layerA);
+  const std::vector<uint32_t> lights = s.layer(s.h.view().layerA.get());
   EXPECT_EQ(lights, s.lightsView());
   EXPECT_EQ(s.presented(), mix(lights, before, 255));
 
   s.at(3329);
-  EXPECT_EQ(s.layer(s.show().layerC), filled(0));
-  EXPECT_EQ(s.layer(s.show().layerA), lights);  // not drawn into any more
+  EXPECT_EQ(s.layer(s.h.view().layerC.get()), filled(0));
+  EXPECT_EQ(s.layer(s.h.view().layerA.get()), lights);  // not drawn into any more
   EXPECT_EQ(s.presented(), mix(filled(0), s.lightsView(), 1));
   // Black lights still have their white cores.
-  const LightField::Light& light = s.show().tunnelLights.lights[0];
+  const LightField::Light& light = s.h.view().tunnelLights.lights[0];
   EXPECT_EQ(s.presented()[light.y * frameWidth + light.x], 0x00FEFEFEu);
 
   s.at(3583);

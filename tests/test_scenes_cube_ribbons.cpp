@@ -41,7 +41,7 @@ struct SceneRun {
     sceneStart = start + 1;
     harness->frameAt(sceneStart);
   }
-  Show& show() { return *harness->show; }
+  ShowView show() const { return harness->view(); }
   const std::vector<uint32_t>& sceneFrame(uint32_t ms) {
     harness->frameAt(sceneStart + ms);
     return harness->screen.lastFrame;
@@ -62,7 +62,7 @@ uint32_t cubeQ(int q) { return msWhere(2174, 31068, q); }
 
 TEST(SceneCube, StartsBlackAndWalksTheColourChain) {
   SceneRun run(3);
-  Show& show = run.show();
+  const ShowView show = run.show();
   EXPECT_TRUE(allBlack(run.sceneFrame(0)));  // q = 0: black lines at intensity 0
   EXPECT_EQ(show.cube.intensity, 0);
   EXPECT_EQ(show.cube.drawCount, 60);
@@ -71,26 +71,26 @@ TEST(SceneCube, StartsBlackAndWalksTheColourChain) {
   run.sceneFrame(cubeQ(5));
   EXPECT_EQ(show.cube.intensity, 5);
   run.sceneFrame(cubeQ(255));
-  EXPECT_EQ(show.cubeColour, 0xFFFFFFu);
+  EXPECT_EQ(show.cubeScene.colour, 0xFFFFFFu);
   EXPECT_EQ(show.cube.intensity, 20);
   run.sceneFrame(cubeQ(256));  // white -> red starts at white
-  EXPECT_EQ(show.cubeColour, 0xFFFFFFu);
+  EXPECT_EQ(show.cubeScene.colour, 0xFFFFFFu);
   run.sceneFrame(cubeQ(384));
-  EXPECT_EQ(show.cubeColour, 0xFF7F7Fu);
+  EXPECT_EQ(show.cubeScene.colour, 0xFF7F7Fu);
   run.sceneFrame(cubeQ(1100));
-  EXPECT_EQ(show.cubeColour, 0x4BB34Bu);  // green -> magenta at 76/256: 75, 255 - 76, 75
+  EXPECT_EQ(show.cubeScene.colour, 0x4BB34Bu);  // green -> magenta at 76/256: 75, 255 - 76, 75
   run.sceneFrame(cubeQ(2047));
-  EXPECT_EQ(show.cubeColour, 0u);
+  EXPECT_EQ(show.cubeScene.colour, 0u);
   // From q = 2048 on the colour is no longer touched.
-  show.cubeColour = 0x123456;
+  run.harness->show->cubeScene.colour = 0x123456;
   run.sceneFrame(cubeQ(2048));
-  EXPECT_EQ(show.cubeColour, 0x123456u);
+  EXPECT_EQ(show.cubeScene.colour, 0x123456u);
   EXPECT_EQ(show.cube.colours[1], 0x123456u);
 }
 
 TEST(SceneCube, TurnsOncePerFiveSecondsAndDrawsItsTrail) {
   SceneRun run(3);
-  Show& show = run.show();
+  const ShowView show = run.show();
   const uint32_t ms = msWhere(256, 5000, 77);
   run.sceneFrame(ms);
   // setRotation wrote entry 0; draw aged it into entry 1.
@@ -133,16 +133,16 @@ TEST(SceneRibbons, FirstFrameEmptiesTheBandAndDrawsNothing) {
   h.frameAt(0);
   h.show->layerA->pixels[5] = 9;
   h.frameAt(55232);
-  EXPECT_EQ(h.show->currentScene, 4);
-  EXPECT_EQ(h.show->ribbons.firstRow, 100);
-  EXPECT_EQ(h.show->ribbons.endRow, 100);
-  EXPECT_EQ(h.show->layerA->pixels[5], 0);
+  EXPECT_EQ(h.view().currentScene, 4);
+  EXPECT_EQ(h.view().ribbons.firstRow, 100);
+  EXPECT_EQ(h.view().ribbons.endRow, 100);
+  EXPECT_EQ(h.view().layerA->pixels[5], 0);
   EXPECT_TRUE(allBlack(h.screen.lastFrame));
 }
 
 TEST(SceneRibbons, RowsGrowInAndVanishFromTheTop) {
   SceneRun run(4);
-  Show& show = run.show();
+  const ShowView show = run.show();
   const auto& frame = run.sceneFrame(ribbonV(100));
   EXPECT_EQ(show.ribbons.firstRow, 0);
   EXPECT_EQ(show.ribbons.endRow, 100);
@@ -164,7 +164,7 @@ TEST(SceneRibbons, RowsGrowInAndVanishFromTheTop) {
 
 TEST(SceneRibbons, RowAnglesAndTextureOffsetFollowTwistAndWave) {
   SceneRun run(4);
-  Show& show = run.show();
+  const ShowView show = run.show();
   const uint32_t ms = msWhere(256, 3452, 32, 0, 1, -1) + 0;
   run.sceneFrame(ms);
   const int twist = mulDiv(256, static_cast<int32_t>(ms), 3452) & 0xFF;
@@ -177,8 +177,8 @@ TEST(SceneRibbons, RowAnglesAndTextureOffsetFollowTwistAndWave) {
 
 TEST(SceneRibbons, BlobsComeInFromV1000) {
   SceneRun run(4);
-  Show& show = run.show();
-  BlobField& blobs = show.blobs;
+  const ShowView show = run.show();
+  const BlobField& blobs = show.blobs;
   // The start-up spiral of radius 200: particle 5 a quarter turn round.
   EXPECT_EQ(blobs.particles[5].x, 200);
   EXPECT_EQ(blobs.particles[0].y, 200);
@@ -214,7 +214,7 @@ TEST(SceneRibbons, BlobsComeInFromV1000) {
 
 TEST(SceneRibbons, SpiralTilts) {
   SceneRun run(4);
-  BlobField& blobs = run.show().blobs;
+  const BlobField& blobs = run.show().blobs;
   for (auto [v, tilt] : {std::pair{1999, 64}, {2000, 64}, {2069, 64}, {2070, 63}, {2090, 62}, {3200, 7}}) {
     run.sceneFrame(ribbonV(v));
     EXPECT_EQ(blobs.angleX, tilt) << v;

@@ -59,9 +59,8 @@ TEST(FadeCurves, LevelsOfTheOpeningAndClosingScenes) {
 }
 
 TEST(OrbitLights, PositionsAndRayCentre) {
-  Image reference{320, 200, 32, 1280, nullptr};
   LightField field;
-  field.init(3, reference);
+  field.init(3, frameWidth, frameHeight);
   orbitLights(field, 0);
   EXPECT_EQ(field.lights[0].x, 220);
   EXPECT_EQ(field.lights[0].y, 100);
@@ -129,7 +128,7 @@ TEST(SceneLogo, LevelZeroIsBlackAndTheFrameIsNotCleared) {
 
 TEST(SceneLogo, MissingLogoStillDrawsTheRaysOfNothing) {
   SceneRun run(Pictures{.logo = false});
-  EXPECT_EQ(run.h->show->logoPicture, nullptr);
+  EXPECT_EQ(run.h->view().pictures.logo, nullptr);
   EXPECT_TRUE(black(run.at(5178)));
 }
 
@@ -151,8 +150,7 @@ TEST(SceneTitle, FullLevelShowsTheTitleOverTheThreeLights) {
     }
   // Each light shows as a white core where it stands.
   LightField lights;
-  Image reference{320, 200, 32, 1280, nullptr};
-  lights.init(3, reference);
+  lights.init(3, frameWidth, frameHeight);
   lights.setLightColour(0, 0x0000FF);
   lights.setLightColour(1, 0x00FF00);
   lights.setLightColour(2, 0xFF0000);
@@ -180,7 +178,7 @@ TEST(SceneTitle, FadingFramesMixTheOffScreenPictureByTheLevel) {
   SceneRun run({}, 10356);
   const Words fading = run.at(1000);  // q = 70
   EXPECT_TRUE(run.h->show->clearAfterPresent);
-  const Words built(imageWords(*run.h->show->layerA), imageWords(*run.h->show->layerA) + framePixels);
+  const Words built(imageWords(*run.h->view().layerA), imageWords(*run.h->view().layerA) + framePixels);
   Words expected(framePixels, 0);
   for (int i = 0; i < framePixels; ++i)
     for (int k = 0; k < 32; k += 8) expected[i] |= ((built[i] >> k & 0xFF) * 70 / 256) << k;
@@ -191,7 +189,7 @@ TEST(SceneTitle, FadingFramesMixTheOffScreenPictureByTheLevel) {
   const Words full = run.at(10170);  // q = 711: level 255
   EXPECT_FALSE(run.h->show->clearAfterPresent);
   const Words fadeOut = run.at(10177);  // q = 712: level 254
-  const Words picture(imageWords(*run.h->show->layerA), imageWords(*run.h->show->layerA) + framePixels);
+  const Words picture(imageWords(*run.h->view().layerA), imageWords(*run.h->view().layerA) + framePixels);
   for (int i = 0; i < framePixels; ++i) {
     uint32_t want = 0;
     for (int k = 0; k < 32; k += 8) want |= ((picture[i] >> k & 0xFF) * 254 / 256 + (full[i] >> k & 0xFF) * 2 / 256) << k;
@@ -202,7 +200,7 @@ TEST(SceneTitle, FadingFramesMixTheOffScreenPictureByTheLevel) {
 TEST(SceneTitle, MissingTitleLeavesTheLightsAndRays) {
   SceneRun run(Pictures{.title = false}, 10356);
   const Words frame = run.at(6904);
-  EXPECT_EQ(run.h->show->titlePicture, nullptr);
+  EXPECT_EQ(run.h->view().pictures.title, nullptr);
   EXPECT_FALSE(black(frame));
   EXPECT_GE(frame[100 * 320 + 160] & 0xFF, 1u);
 }
@@ -230,7 +228,7 @@ TEST(SceneEnd, FadesThePictureInHoldsItExactlyAndEndsBlack) {
 TEST(SceneEnd, PicturesOfAnotherSizeAreRefusedAndTreatedAsMissing) {
   for (auto [w, h] : {std::pair{320, 199}, {319, 200}, {640, 400}, {1, 1}}) {
     SceneRun run(Pictures{.endWidth = w, .endHeight = h}, 162244);
-    EXPECT_EQ(run.h->show->endPicture, nullptr);
+    EXPECT_EQ(run.h->view().pictures.end, nullptr);
     const std::string expected = "Can't use file (gfx/the_end.tga): " + std::to_string(w) + "x" + std::to_string(h) +
                                  " pixels, the end picture must be 320x200";
     ASSERT_FALSE(run.h->recorder.notices.empty());

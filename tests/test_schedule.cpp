@@ -22,7 +22,7 @@ bool surfaceIsMarker(const std::vector<uint32_t>& frame) {
 TEST(Schedule, WindowsAreWholePatternsAndFollowEachOther) {
   EXPECT_EQ(scenes[0].start, 0u);
   for (int k = 0; k < sceneCount; ++k) {
-    EXPECT_EQ((scenes[k].end - scenes[k].start) % 3452, 0u) << k;
+    EXPECT_EQ((scenes[k].end - scenes[k].start) % patternMs, 0u) << k;
     if (k > 0) {
       EXPECT_EQ(scenes[k].start, scenes[k - 1].end);
     }
@@ -33,7 +33,7 @@ TEST(Schedule, WindowsAreWholePatternsAndFollowEachOther) {
 TEST(Schedule, EachBoundaryBeginsTheNextSceneWithAnUndrawnFrame) {
   ScratchDirectory dir(true);
   ShowHarness h;
-  Show& show = *h.show;
+  const ShowView show = h.view();
   h.frameAt(0);
   EXPECT_EQ(show.currentScene, 1);
   EXPECT_FALSE(show.sceneStarting);
@@ -45,7 +45,7 @@ TEST(Schedule, EachBoundaryBeginsTheNextSceneWithAnUndrawnFrame) {
     EXPECT_EQ(show.currentScene, k) << b;
     EXPECT_FALSE(show.quit);
     // The first frame of the next scene draws nothing into the surface.
-    std::fill(std::begin(show.surface), std::end(show.surface), marker);
+    std::fill(std::begin(h.show->surface), std::end(h.show->surface), marker);
     h.frameAt(b);
     EXPECT_EQ(show.currentScene, k + 1) << b;
     EXPECT_FALSE(show.sceneStarting);
@@ -59,7 +59,7 @@ TEST(Schedule, EachBoundaryBeginsTheNextSceneWithAnUndrawnFrame) {
   h.frameAt(182955);
   EXPECT_EQ(show.currentScene, 6);
   EXPECT_FALSE(show.quit);
-  std::fill(std::begin(show.surface), std::end(show.surface), marker);
+  std::fill(std::begin(h.show->surface), std::end(h.show->surface), marker);
   h.frameAt(182956);
   EXPECT_TRUE(show.quit);
   EXPECT_EQ(show.currentScene, 7);
@@ -69,7 +69,7 @@ TEST(Schedule, EachBoundaryBeginsTheNextSceneWithAnUndrawnFrame) {
 TEST(Schedule, LongStallCascadesToTheSceneHoldingTheTime) {
   ScratchDirectory dir(true);
   ShowHarness h;
-  Show& show = *h.show;
+  const ShowView show = h.view();
   h.frameAt(0);
   h.frameAt(5000);
   const uint64_t sceneOneStart = show.sceneTimer.startTicks();
@@ -91,8 +91,8 @@ TEST(Schedule, AStallPastTheEndQuitsAtOnce) {
   ShowHarness h;
   h.frameAt(0);
   h.frameAt(200000);
-  EXPECT_TRUE(h.show->quit);
-  EXPECT_EQ(h.show->currentScene, 7);
+  EXPECT_TRUE(h.view().quit);
+  EXPECT_EQ(h.view().currentScene, 7);
 }
 
 TEST(FrameLoop, FirstFrameStartsBothTimersAndPresentsTheBlankSurface) {
@@ -100,7 +100,7 @@ TEST(FrameLoop, FirstFrameStartsBothTimersAndPresentsTheBlankSurface) {
   ShowHarness h;
   EXPECT_TRUE(h.screen.opened);
   h.frameAt(0);
-  EXPECT_EQ(h.show->timedScene, 1);
+  EXPECT_EQ(h.view().timedScene, 1);
   EXPECT_EQ(h.screen.presented, 1u);
   EXPECT_TRUE(std::all_of(h.screen.lastFrame.begin(), h.screen.lastFrame.end(), [](uint32_t p) { return p == 0; }));
 }
@@ -111,11 +111,11 @@ TEST(FrameLoop, EveryKeyIsConsumedAndOnlyEscapeEnds) {
   h.screen.keys = {'a', ' ', 13};
   h.frameAt(0);
   EXPECT_TRUE(h.screen.keys.empty());
-  EXPECT_FALSE(h.show->quit);
+  EXPECT_FALSE(h.view().quit);
   h.screen.keys = {'x', keyEscape, 'y'};
   h.frameAt(40);
   EXPECT_TRUE(h.screen.keys.empty());
-  EXPECT_TRUE(h.show->quit);
+  EXPECT_TRUE(h.view().quit);
   EXPECT_EQ(h.screen.presented, 2u) << "the frame in which Escape is read is still presented";
 }
 

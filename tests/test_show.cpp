@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "capture/capture.h"
 #include "capture/png_writer.h"
+#include "image/frame_digest.h"
 #include "music/music.h"
 #include "support.h"
 
@@ -45,11 +47,11 @@ TEST(Show, EscapeOnTheFirstFrameStillPresentsItAndShutsDown) {
   test::ShowHarness h;
   h.screen.keys = {keyEscape};
   h.frameAt(0);
-  EXPECT_TRUE(h.show->quit);
+  EXPECT_TRUE(h.view().quit);
   EXPECT_EQ(h.screen.presented, 1u);
   showShutdown(*h.show);
   EXPECT_TRUE(h.screen.closed);
-  EXPECT_EQ(h.show->layerA, nullptr);
+  EXPECT_EQ(h.view().layerA, nullptr);
 }
 
 TEST(Show, StartPartWayPutsTheSceneClockWhereAFullRunWouldHaveIt) {
@@ -58,7 +60,7 @@ TEST(Show, StartPartWayPutsTheSceneClockWhereAFullRunWouldHaveIt) {
   ScratchDirectory dir(true);
   test::ShowHarness h(nullptr, 120000);
   h.frameAt(0);
-  EXPECT_EQ(h.show->currentScene, 5);
+  EXPECT_EQ(h.view().currentScene, 5);
   h.frameAt(16);
   // As in a full run, scene time lags show time by the scene's first frame.
   EXPECT_EQ(h.show->sceneTimer.elapsedMs(), 120000u - 110464u);
@@ -85,6 +87,30 @@ TEST(Capture, ChosenFramesAreWrittenAndRepeatByteForByte) {
   ASSERT_TRUE(readPng(first.file("frame_000000.png"), pixels, width, height));
   EXPECT_EQ(width, 320);
   EXPECT_EQ(height, 200);
+}
+
+}  // namespace
+}  // namespace vorlith
+
+namespace vorlith {
+namespace {
+
+// Every frame of the whole show on the default pack, at the two rates whose
+// digests --bench prints. Each frame behind these numbers was checked against
+// an independent rendering; any change to what the show draws moves them.
+TEST(Show, WholeShowDigestsArePinned) {
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(test::defaultAssets());
+  for (const auto& [fps, expected] : {std::pair<uint32_t, uint64_t>{60, 0xf2b56c746c91514bull},
+                                      std::pair<uint32_t, uint64_t>{30, 0x89e02d2151ad2825ull}}) {
+    uint64_t digest = fnvOffsetBasis;
+    const auto run = test::runVirtualShow(fps, [&](uint64_t, const uint32_t* pixels) {
+      digest = frameDigest(digest, pixels);
+    });
+    EXPECT_TRUE(run.notices.empty());
+    EXPECT_EQ(digest, expected) << fps << " fps: " << std::hex << digest;
+  }
+  std::filesystem::current_path(before);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ constexpr float inf = std::numeric_limits<float>::infinity();
 struct TunnelFixture {
   TunnelFixture() {
     tunnel.init(300.0f);
-    tunnel.loadTexture();
+    test::loadTunnelTexture(tunnel, "gfx/texture1.tga");
     tunnel.setLightFollowsCamera(1);
   }
   ~TunnelFixture() { tunnel.destroy(); }
@@ -332,14 +332,11 @@ TEST(TunnelTexture, PixelsAreTiledIntoEightColumnStrips) {
   std::mt19937 random(7);
   for (auto& p : pixels) p = static_cast<uint8_t>(random());
   test::writeFile("gfx/texture1.tga", textureFile(std::vector<uint8_t>(768, 1), pixels));
-  f.tunnel.loadTexture();
+  test::loadTunnelTexture(f.tunnel, "gfx/texture1.tga");
   for (int y = 0; y < 256; ++y)
     for (int x = 0; x < 256; ++x) ASSERT_EQ(f.tunnel.texture[tiledTexelOffset(x, y)], pixels[256 * y + x]);
-  // Any file named by its path; no path reads as a missing file.
-  test::writeFile("other/texture.tga", textureFile(std::vector<uint8_t>(768, 1), std::vector<uint8_t>(65536, 3)));
-  f.tunnel.loadTextureFrom("other/texture.tga");
-  EXPECT_EQ(f.tunnel.texture[2065], 3);
-  f.tunnel.loadTextureFrom(nullptr);
+  // No bytes at all read as a missing file.
+  EXPECT_TRUE(f.tunnel.setTexture(tunnelTextureParts(nullptr, 0)));
   EXPECT_EQ(f.tunnel.texture[2065], 0);
 }
 
@@ -382,9 +379,22 @@ TEST(TunnelTexture, MissingOrShortFilesLeaveZeros) {
   }
 }
 
-TEST(TunnelTextureDeathTest, BuffersThatCannotBeHadEndTheRunWithAFailureStatus) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(tunnelOutOfMemory(), testing::ExitedWithCode(EXIT_FAILURE), "out of memory for the tunnel");
+TEST(TunnelTexture, FilePartsStopAtTheFirstShortOne) {
+  std::vector<uint8_t> file(tunnelFileBytes + 10, 1);
+  const auto parts = [&](size_t size) { return tunnelTextureParts(file.data(), size); };
+  EXPECT_EQ(parts(17).paletteBytes, 0u);  // no whole header: nothing is read
+  EXPECT_EQ(parts(18).paletteBytes, 0u);
+  EXPECT_EQ(parts(18 + 5).paletteBytes, 5u);
+  EXPECT_EQ(parts(18 + 5).indexBytes, 0u);
+  EXPECT_EQ(parts(18 + 768).indexBytes, 0u);
+  EXPECT_EQ(parts(18 + 768 + 4).indexBytes, 4u);
+  EXPECT_EQ(parts(file.size()).paletteBytes, 768u);  // bytes past the texture are never read
+  EXPECT_EQ(parts(file.size()).indexBytes, 65536u);
+  EXPECT_EQ(parts(file.size()).palette, file.data() + 18);
+  EXPECT_EQ(parts(file.size()).indices, file.data() + 18 + 768);
+  // A tunnel that was never made takes no texture.
+  Tunnel never;
+  EXPECT_FALSE(never.setTexture(parts(file.size())));
 }
 
 }  // namespace

@@ -4,9 +4,10 @@
 #include <filesystem>
 
 #include "app/options.h"
-#include "capture/bench_run.h"
+#include "app/asset_discovery.h"
+#include "app/bench.h"
 #include "capture/capture.h"
-#include "driver/notice.h"
+#include "base/notice.h"
 #include "driver/show.h"
 #include "platform/openmpt_audio.h"
 #include "platform/sdl_display.h"
@@ -16,10 +17,16 @@ namespace vorlith {
 namespace {
 
 int playInWindow(const Options& options) {
+  std::string noDisplay;
+  if (!displayReachable(noDisplay)) {
+    std::fprintf(stderr, "vorlith: %s\n", noDisplay.c_str());
+    SDL_Quit();
+    return 1;
+  }
   if (!options.noDialogs) setNoticeHandler(sdlNotice, nullptr);
   Counter counter = Counter::real();
   SdlDisplay window(options.window);
-  OpenmptAudio audio(true, options.startMs / 1000.0);
+  OpenmptAudio audio(true);
   ShowSetup setup;
   setup.counter = &counter;
   setup.display = window.display();
@@ -50,6 +57,8 @@ int appMain(int argc, const char* const* argv) {
   }
   // The capture's output is named relative to where the program was started.
   if (!options.capture.empty()) options.capture = std::filesystem::absolute(options.capture).string();
+  // Without --assets: the pack in the working directory, else the one that came with the program.
+  if (options.assets.empty()) options.assets = defaultAssetDirectory(argc > 0 ? argv[0] : nullptr);
   if (!options.assets.empty()) {
     std::error_code failure;
     std::filesystem::current_path(options.assets, failure);

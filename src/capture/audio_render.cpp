@@ -1,38 +1,31 @@
 #include "capture/audio_render.h"
 
 #include <cstdio>
-#include <exception>
+
+#include "platform/openmpt_audio.h"
 #include <fstream>
+#include <algorithm>
 #include <libopenmpt/libopenmpt.hpp>
-#include <sstream>
 
 namespace vorlith {
 
 uint64_t audioFramesForSpan(uint64_t frames, uint32_t fps) {
-  return (frames * captureSampleRate + fps / 2) / fps;
+  return (frames * audioSampleRate + fps / 2) / fps;
 }
 
 bool renderModuleAudio(const std::string& path, uint32_t startMs, uint64_t frames, std::vector<int16_t>& samples) {
   samples.assign(frames * 2, 0);
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  try {
-    std::ostringstream log;
-    // The same module settings as the live player, which plays the song once
-    // and lets libopenmpt fade out briefly at its end.
-    openmpt::module module(file, log);
-    module.set_repeat_count(0);
-    if (startMs > 0) module.set_position_seconds(startMs / 1000.0);
-    uint64_t done = 0;
-    while (done < frames) {
-      const size_t chunk = static_cast<size_t>(std::min<uint64_t>(frames - done, 4096));
-      const size_t made = module.read_interleaved_stereo(captureSampleRate, chunk, samples.data() + done * 2);
-      if (made == 0) break;  // the song is over: the rest stays silent
-      done += made;
-    }
-  } catch (const std::exception&) {
-    samples.assign(frames * 2, 0);
-    return false;
+  // Opened exactly as the live player opens it.
+  int error = audioOk;
+  const auto module = openModule(path.c_str(), error);
+  if (!module) return false;
+  if (startMs > 0) module->set_position_seconds(startMs / 1000.0);
+  uint64_t done = 0;
+  while (done < frames) {
+    const size_t chunk = static_cast<size_t>(std::min<uint64_t>(frames - done, 4096));
+    const size_t made = module->read_interleaved_stereo(audioSampleRate, chunk, samples.data() + done * 2);
+    if (made == 0) break;  // the song is over: the rest stays silent
+    done += made;
   }
   return true;
 }
@@ -53,8 +46,8 @@ bool writeWav(const std::string& path, const std::vector<int16_t>& samples) {
   put(out, 16, 4);
   put(out, 1, 2);  // PCM
   put(out, 2, 2);  // stereo
-  put(out, captureSampleRate, 4);
-  put(out, captureSampleRate * 4, 4);
+  put(out, audioSampleRate, 4);
+  put(out, audioSampleRate * 4, 4);
   put(out, 4, 2);
   put(out, 16, 2);
   out.write("data", 4);

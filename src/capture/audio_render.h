@@ -3,9 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "music/audio_library.h"
+
 namespace vorlith {
 
-inline constexpr uint32_t captureSampleRate = 44100;
 
 // Sample frames of sound that go with a capture of `frames` pictures at `fps`:
 // the same span of time, rounded to the nearest sample.

@@ -11,13 +11,21 @@
 #include "capture/video_export.h"
 #include "driver/schedule.h"
 #include "driver/show.h"
-#include "platform/openmpt_audio.h"
+#include "platform/null_port.h"
 
 namespace vorlith {
 
 namespace {
 
 constexpr const char* modulePath = "music/brimtale.it";
+
+NullRun nullRun(const CaptureOptions& options) {
+  NullRun run;
+  run.fps = options.fps;
+  run.startMs = options.startMs;
+  run.frameLimit = options.untilMs ? captureFrameCount(options.fps, options.startMs, options.untilMs) : 0;
+  return run;
+}
 
 bool endsWith(const std::string& text, const std::string& tail) {
   return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -46,7 +54,7 @@ int capturePictures(const CaptureOptions& options) {
                     options.fps);
   bool failed = false;
   uint64_t written = 0;
-  const int status = runOffscreen(options, [&](uint64_t frame, const uint32_t* pixels) {
+  const int status = runNull(nullRun(options), [&](uint64_t frame, const uint32_t* pixels) {
     progress.update(frame + 1);
     if (!options.frames.empty() && !options.frames.count(frame)) return true;
     const std::string path = (std::filesystem::path(options.output) / frameFileName(frame)).string();
@@ -104,7 +112,7 @@ int captureVideo(const CaptureOptions& options) {
   }
   Progress progress(frames, options.fps);
   bool pipeBroken = false;
-  const int status = runOffscreen(options, [&](uint64_t frame, const uint32_t* pixels) {
+  const int status = runNull(nullRun(options), [&](uint64_t frame, const uint32_t* pixels) {
     progress.update(frame + 1);
     pipeBroken = !encoder.write(pixels);
     return !pipeBroken;
@@ -134,55 +142,10 @@ std::string frameFileName(uint64_t frame) {
   return name;
 }
 
-Display offscreenDisplay(OffscreenDisplay& target) {
-  Display d;
-  d.context = &target;
-  d.open = [](void*, const char*, int, int) { return true; };
-  d.close = [](void*) {};
-  d.present = [](void* c, const uint32_t* pixels) {
-    auto* self = static_cast<OffscreenDisplay*>(c);
-    if (self->onFrame) self->onFrame(self->presented, pixels);
-    ++self->presented;
-  };
-  d.keyWaiting = [](void* c) { return static_cast<OffscreenDisplay*>(c)->stopRequested; };
-  d.readKey = [](void* c) {
-    static_cast<OffscreenDisplay*>(c)->stopRequested = false;
-    return keyEscape;
-  };
-  return d;
-}
-
 uint64_t captureFrameCount(uint32_t fps, uint32_t startMs, uint32_t untilMs) {
   const uint32_t end = untilMs ? untilMs : showLengthMs;
   for (uint64_t k = 0;; ++k)
-    if (captureShowTime(fps, startMs, k) >= end) return untilMs ? k : k + 1;
-}
-
-int runOffscreen(const CaptureOptions& options, const std::function<bool(uint64_t, const uint32_t*)>& onFrame) {
-  const uint64_t count = options.untilMs ? captureFrameCount(options.fps, options.startMs, options.untilMs) : 0;
-  OffscreenDisplay target;
-  target.onFrame = [&](uint64_t frame, const uint32_t* pixels) {
-    const bool more = onFrame(frame, pixels);
-    if (!more || (count && frame + 1 >= count)) target.stopRequested = true;
-  };
-  Counter counter = Counter::manual();
-  OpenmptAudio audio(false);  // no sound: the module is still loaded and checked
-  ShowSetup setup;
-  setup.counter = &counter;
-  setup.virtualFps = options.fps;
-  setup.display = offscreenDisplay(target);
-  setup.audio = audio.library();
-  setup.startMs = options.startMs;
-  return runShow(setup);
-}
-
-uint32_t captureShowTime(uint32_t fps, uint32_t startMs, uint64_t frame) {
-  Counter counter = Counter::manual();
-  FrameTimer timer(&counter);
-  timer.start();
-  timer.backdate(uint64_t{startMs} * counter.frequency() / 1000);
-  counter.setFrame(frame, fps);
-  return timer.elapsedMs();
+    if (virtualShowTime(fps, startMs, k) >= end) return untilMs ? k : k + 1;
 }
 
 CaptureKind captureKind(const std::string& output) {

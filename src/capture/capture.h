@@ -1,10 +1,8 @@
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <set>
 #include <string>
 
-#include "driver/display.h"
 
 namespace vorlith {
 
@@ -31,23 +29,6 @@ int runCapture(const CaptureOptions& options);
 // seconds, up to the first frame at or past untilMs (not included), or with
 // untilMs 0 up to and including the show's last, black frame.
 uint64_t captureFrameCount(uint32_t fps, uint32_t startMs, uint32_t untilMs);
-
-// Runs the show on the virtual clock with an off-screen surface, handing each
-// presented frame to onFrame, which returns false to end the run after that
-// frame. The run also ends after the span of options (start, until).
-int runOffscreen(const CaptureOptions& options, const std::function<bool(uint64_t, const uint32_t*)>& onFrame);
-
-// The show time that the clock reads during frame k of a capture.
-uint32_t captureShowTime(uint32_t fps, uint32_t startMs, uint64_t frame);
-
-// The off-screen display: every presented frame goes to a function, with its
-// index. Its only key is an Escape that the owner may ask for to end the run.
-struct OffscreenDisplay {
-  std::function<void(uint64_t frame, const uint32_t* pixels)> onFrame;
-  uint64_t presented = 0;
-  bool stopRequested = false;
-};
-Display offscreenDisplay(OffscreenDisplay& target);
 
 // "frame_000042.png"
 std::string frameFileName(uint64_t frame);

@@ -38,4 +38,13 @@ uint32_t FrameTimer::elapsedMs() { return static_cast<uint32_t>(milliseconds());
 
 int32_t FrameTimer::scaled(int32_t n, int32_t d) { return mulDiv(n, milliseconds(), d); }
 
+uint32_t virtualShowTime(uint32_t fps, uint32_t startMs, uint64_t frame) {
+  Counter counter = Counter::manual();
+  FrameTimer timer(&counter);
+  timer.start();
+  timer.backdate(uint64_t{startMs} * counter.frequency() / 1000);
+  counter.setFrame(frame, fps);
+  return timer.elapsedMs();
+}
+
 }  // namespace vorlith

@@ -58,4 +58,8 @@ class FrameTimer {
   uint64_t frequency_ = 0;
 };
 
+// The show time a run on the virtual clock reads during frame k, when it
+// began startMs into the show: what a capture's frame k shows.
+uint32_t virtualShowTime(uint32_t fps, uint32_t startMs, uint64_t frame);
+
 }  // namespace vorlith

@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "driver/scenes.h"
+#include "driver/schedule.h"
 #include "driver/show.h"
 #include "image/raster.h"
 
@@ -14,10 +15,10 @@ constexpr uint32_t cubeChain[9] = {0x000000, 0xFFFFFF, 0xFF0000, 0xFFFF00, 0x00F
                                    0xFF00FF, 0x0000FF, 0xFFFFFF, 0x000000};
 
 // The credit shown at q, or null between credits (bounds exclusive).
-Image* creditAt(Show& show, int q) {
-  if (q > 300 && q < 600) return show.codeCredit;
-  if (q > 700 && q < 1000) return show.musicCredit;
-  if (q > 1100 && q < 1400) return show.gfxCredit;
+const Image* creditAt(Show& show, int q) {
+  if (q > 300 && q < 600) return show.pictures.codeCredit.get();
+  if (q > 700 && q < 1000) return show.pictures.musicCredit.get();
+  if (q > 1100 && q < 1400) return show.pictures.gfxCredit.get();
   return nullptr;
 }
 
@@ -26,21 +27,21 @@ Image* creditAt(Show& show, int q) {
 // Scene 3: the cube with its zooming trail on black, its colour walking
 // through the chain, and the three credit pictures one after another.
 void sceneCubeFrame(Show& show) {
-  const int q = show.sceneTimer.scaled(2174, 31068);
+  const int q = show.sceneTimer.scaled(2174, sceneLengthMs(3));
   const int turn = show.sceneTimer.scaled(256, 5000) & 0xFF;
 
   // From q = 2048 on the colour stays where the chain ended (black).
-  if (q >= 0 && q < 2048) show.cubeColour = colourLerp(cubeChain[q / 256], cubeChain[q / 256 + 1], q % 256);
-  Image* credit = creditAt(show, q);
+  if (q >= 0 && q < 2048) show.cubeScene.colour = colourLerp(cubeChain[q / 256], cubeChain[q / 256 + 1], q % 256);
+  const Image* credit = creditAt(show, q);
 
   VectorCube& cube = show.cube;
-  cube.colour = show.cubeColour;
+  cube.colour = show.cubeScene.colour;
   cube.intensity = std::min(q, 20);
   cube.drawCount = cube.capacity;
   cube.setRotation(turn, turn, 0);
-  cube.draw(*show.frameImage);
+  cube.draw(show.frame);
 
-  if (credit) imageBlitKeyed(*show.frameImage, *credit, colourKey, -1, -1);
+  if (credit) imageBlitKeyed(show.frame, *credit, colourKey, -1, -1);
   // The cube draws additively: the surface must be black for the next frame.
   show.clearAfterPresent = true;
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "driver/scenes.h"
+#include "driver/schedule.h"
 #include "driver/show.h"
 #include "image/raster.h"
 
@@ -23,13 +24,13 @@ int endLevel(int q) {
 }
 
 void sceneEndFrame(Show& show) {
-  const int level = endLevel(show.sceneTimer.scaled(1449, 20712));
-  Image& frame = *show.frameImage;
+  const int level = endLevel(show.sceneTimer.scaled(1449, sceneLengthMs(6)));
+  Image& frame = show.frame;
   imageClear(*show.layerA);
   // The picture is copied whole as a frame: one of any other size or depth
   // is treated as missing, since the copy would read past it.
-  if (imageIs(show.endPicture, frameWidth, frameHeight))
-    std::memcpy(frame.pixels, show.endPicture->pixels, frameBytes);
+  if (imageIs(show.pictures.end.get(), frameWidth, frameHeight))
+    std::memcpy(frame.pixels, show.pictures.end->pixels, frameBytes);
   // Mixing with black by 255 - level leaves each byte at byte * (level + 1) / 256.
   imageCrossfade(*show.layerA, frame, 255 - level);
   show.clearAfterPresent = true;

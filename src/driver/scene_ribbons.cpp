@@ -5,6 +5,7 @@
 
 #include "base/exact_math.h"
 #include "driver/scenes.h"
+#include "driver/schedule.h"
 #include "driver/show.h"
 #include "image/light_rays.h"
 #include "image/raster.h"
@@ -31,7 +32,7 @@ constexpr Rung colourLadder[14] = {
 // The curves of one frame, all in the scene's steps of v (about 17.3 ms).
 struct RibbonCurves {
   int v;      // 0 -> 3200 over the scene
-  int twist;  // one turn every 3452 ms
+  int twist;  // one turn every pattern
   int wave;   // one turn every 5 s
 };
 
@@ -94,11 +95,11 @@ void sceneRibbonsFirst(Show& show) {
 // fades out by 2305.
 void sceneRibbonsFrame(Show& show) {
   RibbonCurves c;
-  c.v = show.sceneTimer.scaled(200, 3452);
-  c.twist = show.sceneTimer.scaled(256, 3452) & 0xFF;
+  c.v = show.sceneTimer.scaled(200, patternMs);
+  c.twist = show.sceneTimer.scaled(256, patternMs) & 0xFF;
   c.wave = show.sceneTimer.scaled(256, 5000) & 0xFF;
   Image& canvas = *show.layerA;
-  Image& frame = *show.frameImage;
+  Image& frame = show.frame;
 
   ribbonsFrame(show.ribbons, canvas, c);
   if (c.v >= 1000) blobsFrame(show.blobs, canvas, c);

@@ -5,6 +5,7 @@
 
 #include "base/exact_math.h"
 #include "driver/scenes.h"
+#include "driver/schedule.h"
 #include "driver/show.h"
 #include "image/light_rays.h"
 #include "image/raster.h"
@@ -18,7 +19,7 @@ int lowByte(int32_t value) { return static_cast<int>(static_cast<uint32_t>(value
 
 // The title centred on an image, when it loaded.
 void blitTitle(Show& show, Image& target) {
-  if (show.titlePicture) imageBlitKeyed(target, *show.titlePicture, colourKey, -1, -1);
+  if (show.pictures.title) imageBlitKeyed(target, *show.pictures.title, colourKey, -1, -1);
 }
 
 }  // namespace
@@ -36,7 +37,7 @@ int titleRayX(int swing) { return 160 + static_cast<int>(150 * exactSin(swing * 
 
 void sceneTitleFrame(Show& show) {
   show.clearAfterPresent = false;
-  const int32_t q = show.sceneTimer.scaled(966, 13808);
+  const int32_t q = show.sceneTimer.scaled(966, sceneLengthMs(2));
   const int spin = lowByte(show.sceneTimer.scaled(256, 5000));
   const int swing = lowByte(show.sceneTimer.scaled(256, 10000));
   const int level = fadeLevel(q, 966);
@@ -44,7 +45,7 @@ void sceneTitleFrame(Show& show) {
   orbitLights(show.titleLights, spin);
   const int rayX = titleRayX(swing);
   const int rayY = 100;
-  Image& frame = *show.frameImage;
+  Image& frame = show.frame;
 
   if (level < 255) {
     // Built off-screen and mixed into the frame by the level; the frame is

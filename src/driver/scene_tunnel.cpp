@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "driver/scenes.h"
+#include "driver/schedule.h"
 #include "driver/show.h"
 #include "image/raster.h"
 
@@ -28,8 +29,8 @@ void moveCamera(Show& show, int q) {
   const double s = q <= 1024 ? q / 1024.0 : 1.0;
   double u = q < 1024 ? 1.0 - q / 1024.0 : 0.0;
   if (u < 0.2f) u = 0.2f;
-  show.tunnelAngle3 = static_cast<int32_t>(5.0 * q * u);
-  show.tunnelZ = static_cast<int32_t>(10.0 * q * s);
+  show.tunnelScene.angle3 = static_cast<int32_t>(5.0 * q * u);
+  show.tunnelScene.depth = static_cast<int32_t>(10.0 * q * s);
 }
 
 // The course of the lights: their weight over the tunnel and their colour.
@@ -37,19 +38,19 @@ void moveCamera(Show& show, int q) {
 void updateLights(Show& show, int q) {
   LightField& lights = show.tunnelLights;
   if (q > 256) {
-    show.tunnelAngle1 = (q - 256) / 4;
-    show.tunnelAngle2 = (q - 256) / 6;
+    show.tunnelScene.angle1 = (q - 256) / 4;
+    show.tunnelScene.angle2 = (q - 256) / 6;
   }
-  if (q > 768 && q < 1024) show.lightLevel = q - 768;
-  if (q > 1024 && q < 1380) show.lightLevel = std::clamp(1279 - q, 0, 255);
+  if (q > 768 && q < 1024) show.tunnelScene.lightLevel = q - 768;
+  if (q > 1024 && q < 1380) show.tunnelScene.lightLevel = std::clamp(1279 - q, 0, 255);
   if (q > 1536) {
     colourAllLights(lights, 0x3CFF7F);
-    if (q < 1792) show.lightLevel = q - 1536;
+    if (q < 1792) show.tunnelScene.lightLevel = q - 1536;
   }
-  if (q > 1792 && q < 2148) show.lightLevel = std::clamp(2047 - q, 0, 255);
+  if (q > 1792 && q < 2148) show.tunnelScene.lightLevel = std::clamp(2047 - q, 0, 255);
   if (q > 2304) {
     colourAllLights(lights, 0xFF7F3C);
-    if (q < 2660) show.lightLevel = std::min(q - 2304, 255);
+    if (q < 2660) show.tunnelScene.lightLevel = std::min(q - 2304, 255);
   }
   if (q > 2560 && q < 2916) colourAllLights(lights, colourLerp(0xFF7F3C, 0x3CFF7F, q - 2560));
   if (q > 2816 && q < 3172) colourAllLights(lights, colourLerp(0x3CFF7F, 0xFF0000, q - 2816));
@@ -62,20 +63,20 @@ void updateLights(Show& show, int q) {
 void sceneTunnelFirst(Show& show) { std::memset(show.layerC->pixels, 255, frameBytes); }
 
 void sceneTunnelFrame(Show& show) {
-  Image& frame = *show.frameImage;
+  Image& frame = show.frame;
   show.clearAfterPresent = false;  // the tunnel and the lights cover the whole frame
-  // 256 steps per 3452 ms music pattern: 0 .. 3840 over the scene.
-  const int q = show.sceneTimer.scaled(256, 3452);
+  // 256 steps per music pattern: 0 .. 3840 over the scene.
+  const int q = show.sceneTimer.scaled(256, patternMs);
 
-  if (show.lightLevel != 0) {
+  if (show.tunnelScene.lightLevel != 0) {
     orbitLights(show.tunnelLights, show.sceneTimer.scaled(256, 5000) & 0xFF);
     show.tunnelLights.render(q > finalStep ? frame : *show.layerA);
   }
 
-  if (show.lightLevel < 255 && q <= finalStep) {
+  if (show.tunnelScene.lightLevel < 255 && q <= finalStep) {
     Tunnel& tunnel = show.tunnel;
-    tunnel.setCameraPosition(0.0f, 0.0f, static_cast<float>(show.tunnelZ));
-    tunnel.setAngles(show.tunnelAngle1, show.tunnelAngle2, show.tunnelAngle3);
+    tunnel.setCameraPosition(0.0f, 0.0f, static_cast<float>(show.tunnelScene.depth));
+    tunnel.setAngles(show.tunnelScene.angle1, show.tunnelScene.angle2, show.tunnelScene.angle3);
     tunnel.trace();
     tunnel.render(imageWords(frame));
   }
@@ -88,7 +89,7 @@ void sceneTunnelFrame(Show& show) {
     imageClear(*show.layerC);
     imageCrossfade(*show.layerC, frame, std::min(q - finalStep, 255));  // to black
   } else {
-    imageCrossfade(*show.layerA, frame, show.lightLevel);  // the lights over the tunnel
+    imageCrossfade(*show.layerA, frame, show.tunnelScene.lightLevel);  // the lights over the tunnel
   }
 
   updateLights(show, q);

@@ -1,8 +1,24 @@
 #pragma once
-// The bodies of the six scenes, each in a file of its own, and the helpers
-// that more than one place uses.
+// The bodies of the six scenes, each in a file of its own, what two of them
+// carry from frame to frame, and the helpers that more than one place uses.
+#include <cstdint>
 
 namespace vorlith {
+
+// Scene 3 carries the colour its cube's lines have reached.
+struct CubeScene {
+  uint32_t colour = 0;
+};
+
+// Scene 5 carries the camera of its next frame (depth and three angles, in
+// 1024ths of a turn) and how strongly the lights show over the tunnel.
+struct TunnelScene {
+  int32_t depth = 0;
+  int32_t angle1 = 0;
+  int32_t angle2 = 0;
+  int32_t angle3 = 0;
+  int32_t lightLevel = 0;
+};
 
 struct Show;
 class LightField;

@@ -9,14 +9,13 @@ namespace {
 void nothing(Show&) {}
 }  // namespace
 
-// Every window is a whole number of 3452 ms music patterns.
 const Scene scenes[sceneCount] = {
-    {0, 10356, nothing, sceneLogoFrame},
-    {10356, 24164, nothing, sceneTitleFrame},
-    {24164, 55232, nothing, sceneCubeFrame},
-    {55232, 110464, sceneRibbonsFirst, sceneRibbonsFrame},
-    {110464, 162244, sceneTunnelFirst, sceneTunnelFrame},
-    {162244, showLengthMs, nothing, sceneEndFrame},
+    {sceneStartMs(1), sceneStartMs(2), nothing, sceneLogoFrame},
+    {sceneStartMs(2), sceneStartMs(3), nothing, sceneTitleFrame},
+    {sceneStartMs(3), sceneStartMs(4), nothing, sceneCubeFrame},
+    {sceneStartMs(4), sceneStartMs(5), sceneRibbonsFirst, sceneRibbonsFrame},
+    {sceneStartMs(5), sceneStartMs(6), sceneTunnelFirst, sceneTunnelFrame},
+    {sceneStartMs(6), sceneStartMs(7), nothing, sceneEndFrame},
 };
 
 void sceneDispatch(Show& show, uint32_t t) {

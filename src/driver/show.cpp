@@ -5,7 +5,8 @@
 #include <memory>
 #include <new>
 
-#include "driver/notice.h"
+#include "base/asset_manifest.h"
+#include "base/notice.h"
 #include "driver/scenes.h"
 #include "driver/schedule.h"
 #include "image/raster.h"
@@ -14,13 +15,6 @@
 namespace vorlith {
 
 namespace {
-
-constexpr const char* endPicturePath = "gfx/the_end.tga";
-
-void releaseFrameImage(Show& show) {
-  imageReleaseHeader(show.frameImage);
-  show.frameImage = nullptr;
-}
 
 // The scene timer starts at the top of the frame after a scene change. When
 // the run began part-way through a scene, the first start is moved back by
@@ -37,6 +31,54 @@ void startSceneTimer(Show& show) {
   show.sceneTimer.backdate(static_cast<uint64_t>(show.startMs - window.start) * show.counter->frequency() / 1000);
 }
 
+OwnedImage loadPicture(Asset asset) { return OwnedImage(imageLoad(assetPath(asset))); }
+
+// A picture that loads but that its user can't take is refused like an
+// unreadable one: one notice, and the show goes on without it.
+OwnedImage loadPictureIf(Asset asset, bool (*fits)(const Image&), const char* need) {
+  OwnedImage picture = loadPicture(asset);
+  if (!picture || fits(*picture)) return picture;
+  char text[512];
+  std::snprintf(text, sizeof text, "Can't use file (%s): %s", assetPath(asset), need);
+  notice(imageLoadCaption, text);
+  return nullptr;
+}
+
+bool isFramePicture(const Image& picture) { return imageIs(&picture, frameWidth, frameHeight); }
+
+// The end scene copies its picture whole as a frame; a picture of any other
+// size would be read past its end.
+OwnedImage loadEndPicture() {
+  OwnedImage picture = loadPicture(Asset::endPicture);
+  if (!picture || isFramePicture(*picture)) return picture;
+  char text[300];
+  std::snprintf(text, sizeof text, "Can't use file (%s): %dx%d pixels, the end picture must be %dx%d",
+                assetPath(Asset::endPicture), picture->width, picture->height, frameWidth, frameHeight);
+  notice(imageLoadCaption, text);
+  return nullptr;
+}
+
+// The tunnel texture file as far as the tunnel reads it: a missing file reads
+// as empty, a short one as what is there. The tunnel never reports on it.
+struct FileBytes {
+  std::unique_ptr<uint8_t[]> bytes;
+  size_t size = 0;
+};
+bool readTunnelFile(FileBytes& file) {
+  file.bytes.reset(new (std::nothrow) uint8_t[tunnelFileBytes]);
+  if (!file.bytes) return false;
+  if (std::FILE* stream = std::fopen(assetPath(Asset::tunnelTexture), "rb")) {
+    file.size = std::fread(file.bytes.get(), 1, tunnelFileBytes, stream);
+    std::fclose(stream);
+  }
+  return true;
+}
+
+bool outOfMemory(const char* what) {
+  std::fprintf(stderr, "vorlith: out of memory for %s\n", what);
+  return false;
+}
+
 }  // namespace
 
 bool showStartup(Show& show, const ShowSetup& setup) {
@@ -44,46 +86,42 @@ bool showStartup(Show& show, const ShowSetup& setup) {
   show.startMs = setup.startMs;
   show.startPending = setup.startMs > 0;
 
-  show.layerA = imageCreate(frameWidth, frameHeight, 32);
-  show.layerB = imageCreate(frameWidth, frameHeight, 32);
-  show.layerC = imageCreate(frameWidth, frameHeight, 32);
+  show.layerA.reset(imageCreate(frameWidth, frameHeight, 32));
+  show.layerB.reset(imageCreate(frameWidth, frameHeight, 32));
+  show.layerC.reset(imageCreate(frameWidth, frameHeight, 32));
 
-  show.endPicture = imageLoad(endPicturePath);
-  // The end scene copies its picture whole as a frame; a picture of any other
-  // size would be read past its end, so it is refused like an unreadable one.
-  if (show.endPicture && !imageIs(show.endPicture, frameWidth, frameHeight)) {
-    char text[200];
-    std::snprintf(text, sizeof text, "Can't use file (%s): %dx%d pixels, the end picture must be %dx%d",
-                  endPicturePath, show.endPicture->width, show.endPicture->height, frameWidth, frameHeight);
-    notice(imageLoadCaption, text);
-    imageFree(show.endPicture);
-    show.endPicture = nullptr;
-  }
-  show.codeCredit = imageLoad("gfx/code_qev.tga");
-  show.musicCredit = imageLoad("gfx/music_tolvane.tga");
-  show.gfxCredit = imageLoad("gfx/gfx_qev.tga");
-  show.logoPicture = imageLoad("gfx/vorlith.tga");
-  show.titlePicture = imageLoad("gfx/thebrimtale.tga");
-
+  // Every file, in the order the show has always opened them, so that the
+  // notices of a broken pack come in that order too.
+  ShowPictures& pictures = show.pictures;
+  pictures.end = loadEndPicture();
+  pictures.codeCredit = loadPicture(Asset::codeCredit);
+  pictures.musicCredit = loadPicture(Asset::musicCredit);
+  pictures.gfxCredit = loadPicture(Asset::gfxCredit);
+  pictures.logo = loadPicture(Asset::logo);
+  pictures.title = loadPicture(Asset::title);
   musicUseLibrary(setup.audio);
-  musicOpen("music/brimtale.it");
+  musicOpen(assetPath(Asset::module));
+  OwnedImage blobSprite = loadPicture(Asset::blobSprite);
+  const OwnedImage lightmap = loadPictureIf(Asset::lightmap, RibbonField::lightmapFits,
+                                            "a lightmap needs at least 255 pixels of 32 bits");
+  FileBytes tunnelFile;
+  const bool tunnelFileRead = readTunnelFile(tunnelFile);
+  OwnedImage ribbonTexture = loadPictureIf(Asset::ribbonTexture, RibbonField::textureFits,
+                                           "a texture needs at least 256x256 pixels of 32 bits");
 
-  show.sizeTemplate = imageCreate(frameWidth, frameHeight, 32);
-  if (!show.layerA || !show.layerB || !show.layerC || !show.sizeTemplate) {
-    std::fprintf(stderr, "vorlith: out of memory for the frame layers\n");
-    return false;
-  }
+  if (!show.layerA || !show.layerB || !show.layerC) return outOfMemory("the frame layers");
 
-  show.tunnel.init(300.0f);
-  show.titleLights.init(3, *show.sizeTemplate);
-  show.tunnelLights.init(3, *show.sizeTemplate);
-  show.blobs.init(200);
-  show.cube.init(60);
-  show.ribbons.init();
-
-  show.tunnelZ = show.tunnelAngle1 = show.tunnelAngle2 = show.tunnelAngle3 = 0;
-  show.tunnel.loadTexture();
+  // The effects, each handed what it draws with.
+  if (!tunnelFileRead || !show.tunnel.init(300.0f) ||
+      !show.tunnel.setTexture(tunnelTextureParts(tunnelFile.bytes.get(), tunnelFile.size)))
+    return outOfMemory("the tunnel's tables");
   show.tunnel.setLightFollowsCamera(1);
+  show.titleLights.init(3, frameWidth, frameHeight);
+  show.tunnelLights.init(3, frameWidth, frameHeight);
+  show.blobs.init(200, std::move(blobSprite));
+  show.cube.init(60);
+  show.ribbons.init(lightmap.get());
+  show.ribbons.setTexture(std::move(ribbonTexture));
 
   // No blob is visible until the ribbon scene brings them in.
   layoutBlobSpiral(show.blobs, 200);
@@ -96,15 +134,14 @@ bool showStartup(Show& show, const ShowSetup& setup) {
   show.titleLights.setLightColour(1, 0x00FF00);
   show.titleLights.setLightColour(2, 0xFF0000);
   for (int i = 0; i < show.tunnelLights.lightCount; ++i) show.tunnelLights.setLightColour(i, 0x7F3CFF);
-  show.lightLevel = 0;
 
   show.cube.colour = 0xFF00FF;
   show.cube.intensity = 10;
   show.cube.nearScale = 0.1f;
   show.cube.farScale = 1.5f;
   show.cube.drawCount = 0;
-
-  show.ribbons.loadTexture();
+  show.cubeScene = {};
+  show.tunnelScene = {};
 
   show.timedScene = 0;
   show.quit = false;
@@ -117,7 +154,7 @@ bool showStartup(Show& show, const ShowSetup& setup) {
   // The music and the show clock start together, just before the first frame.
   show.showTimer.start();
   show.showTimer.backdate(static_cast<uint64_t>(show.startMs) * show.counter->frequency() / 1000);
-  musicPlay();
+  musicPlay(show.startMs);
 
   show.sceneStarting = true;
   show.currentScene = 1;
@@ -126,13 +163,6 @@ bool showStartup(Show& show, const ShowSetup& setup) {
 }
 
 void showFrame(Show& show) {
-  show.frameImage = imageWrap(frameWidth, frameHeight, 32, reinterpret_cast<uint8_t*>(show.surface));
-  if (!show.frameImage) {
-    std::fprintf(stderr, "vorlith: out of memory for a frame\n");
-    show.quit = true;
-    return;
-  }
-
   const uint32_t t = show.showTimer.elapsedMs();
   if (show.timedScene != show.currentScene) startSceneTimer(show);
   sceneDispatch(show, t);
@@ -144,17 +174,14 @@ void showFrame(Show& show) {
   while (show.display.keyWaiting(show.display.context))
     if (show.display.readKey(show.display.context) == keyEscape) show.quit = true;
 
-  releaseFrameImage(show);
   ++show.frameIndex;
 }
 
 void showShutdown(Show& show) {
-  for (Image** image : {&show.codeCredit, &show.gfxCredit, &show.musicCredit, &show.logoPicture,
-                        &show.titlePicture, &show.endPicture, &show.layerA, &show.layerB, &show.layerC,
-                        &show.sizeTemplate}) {
-    imageFree(*image);
-    *image = nullptr;
-  }
+  show.pictures = {};
+  show.layerA.reset();
+  show.layerB.reset();
+  show.layerC.reset();
   musicClose();
   if (show.displayOpen) show.display.close(show.display.context);
   show.displayOpen = false;
@@ -166,6 +193,13 @@ void showShutdown(Show& show) {
   show.tunnel.destroy();
 }
 
+ShowView showView(const Show& show) {
+  return {show.currentScene, show.sceneStarting, show.timedScene,  show.clearAfterPresent, show.quit,
+          show.frameIndex,   show.sceneTimer,    show.cubeScene,   show.tunnelScene,       show.pictures,
+          show.layerA,       show.layerB,        show.layerC,      show.surface,           show.cube,
+          show.ribbons,      show.blobs,         show.tunnel,      show.tunnelLights};
+}
+
 int runShow(const ShowSetup& setup) {
   std::unique_ptr<Show> show(new (std::nothrow) Show(setup.counter));
   if (!show) {
@@ -174,6 +208,7 @@ int runShow(const ShowSetup& setup) {
   }
   const bool started = showStartup(*show, setup);
   if (started) {
+    if (setup.started) setup.started(setup.startedContext);
     Counter* counter = setup.counter;
     while (!show->quit) {
       if (counter->isVirtual()) counter->setFrame(show->frameIndex, setup.virtualFps);

@@ -3,6 +3,7 @@
 
 #include "driver/display.h"
 #include "driver/frame_timer.h"
+#include "driver/scenes.h"
 #include "effects/blob_field.h"
 #include "effects/light_field.h"
 #include "effects/ribbon_field.h"
@@ -23,10 +24,25 @@ struct ShowSetup {
   const AudioLibrary* audio = nullptr;
   // Begin this many milliseconds into the show (0: from the start).
   uint32_t startMs = 0;
+  // Called once start-up is complete, just before the first frame (a
+  // benchmark times start-up apart from the frames).
+  void (*started)(void* context) = nullptr;
+  void* startedContext = nullptr;
+};
+
+// The pictures the scenes draw, each null when its file could not be used.
+struct ShowPictures {
+  OwnedImage end;
+  OwnedImage codeCredit;
+  OwnedImage musicCredit;
+  OwnedImage gfxCredit;
+  OwnedImage logo;
+  OwnedImage title;
 };
 
 // Everything the show owns for the whole run: the surface it draws into, the
-// work layers, the pictures, the effects, the two clocks and the driver state.
+// work layers, the pictures, the effects, the two clocks, what the scenes
+// carry between frames and where the timeline stands.
 struct Show {
   explicit Show(Counter* counter) : counter(counter), showTimer(counter), sceneTimer(counter) {}
   Show(const Show&) = delete;
@@ -36,20 +52,16 @@ struct Show {
   Display display;
   bool displayOpen = false;
 
-  // The display surface: 200 lines of 320 words, drawn into every frame.
+  // The display surface, 200 lines of 320 words, and the image every scene
+  // draws it through.
   alignas(64) uint32_t surface[framePixels] = {};
-  Image* frameImage = nullptr;
+  Image frame{frameWidth, frameHeight, 32, frameWidth * 4, reinterpret_cast<uint8_t*>(surface)};
 
-  Image* layerA = nullptr;
-  Image* layerB = nullptr;
-  Image* layerC = nullptr;
-  Image* sizeTemplate = nullptr;
-  Image* endPicture = nullptr;
-  Image* codeCredit = nullptr;
-  Image* musicCredit = nullptr;
-  Image* gfxCredit = nullptr;
-  Image* logoPicture = nullptr;
-  Image* titlePicture = nullptr;
+  // Work layers, each a 320x200 picture.
+  OwnedImage layerA;
+  OwnedImage layerB;
+  OwnedImage layerC;
+  ShowPictures pictures;
 
   Tunnel tunnel;
   LightField titleLights;
@@ -61,17 +73,17 @@ struct Show {
   FrameTimer showTimer;
   FrameTimer sceneTimer;
 
+  CubeScene cubeScene;
+  TunnelScene tunnelScene;
+
+  // The timeline: the scene playing (7 once the last is over), whether the
+  // next frame is a scene's first, which scene the scene timer was started
+  // for, whether the surface is cleared after it is presented.
   int32_t currentScene = 1;
   bool sceneStarting = true;
   int32_t timedScene = 0;
   bool clearAfterPresent = false;
   bool quit = false;
-  int32_t lightLevel = 0;
-  int32_t tunnelZ = 0;
-  int32_t tunnelAngle1 = 0;
-  int32_t tunnelAngle2 = 0;
-  int32_t tunnelAngle3 = 0;
-  uint32_t cubeColour = 0;
 
   // Frames begun so far (the index of the frame being drawn, from 0).
   uint64_t frameIndex = 0;
@@ -81,8 +93,34 @@ struct Show {
   bool startPending = false;
 };
 
+// What tests and tools read of a running show without reaching into it: a
+// live, read-only window on where the timeline stands, what the scenes carry
+// from frame to frame, and what they leave in the effects and layers.
+struct ShowView {
+  const int32_t& currentScene;
+  const bool& sceneStarting;
+  const int32_t& timedScene;  // the scene the scene timer was last started for
+  const bool& clearAfterPresent;
+  const bool& quit;
+  const uint64_t& frameIndex;
+  const FrameTimer& sceneTimer;
+  const CubeScene& cubeScene;
+  const TunnelScene& tunnelScene;
+  const ShowPictures& pictures;
+  const OwnedImage& layerA;
+  const OwnedImage& layerB;
+  const OwnedImage& layerC;
+  const uint32_t* surface;
+  const VectorCube& cube;
+  const RibbonField& ribbons;
+  const BlobField& blobs;
+  const Tunnel& tunnel;
+  const LightField& tunnelLights;
+};
+ShowView showView(const Show& show);
+
 // Makes everything, in the show's start-up order, and starts the clock and the
-// music. False when the layers or the console could not be had; the caller
+// music. False when memory, or the console, could not be had; the caller
 // still calls showShutdown.
 bool showStartup(Show& show, const ShowSetup& setup);
 

@@ -77,11 +77,11 @@ void drawBlob(uint32_t* frame, const Image& sprite, int sx, int sy, int fade, bo
 
 }  // namespace
 
-void BlobField::init(int count) {
+void BlobField::init(int count, OwnedImage picture) {
   destroy();
   buildAngleTables(sinTable, cosTable);
   count = std::max(count, 0);
-  particles = new (std::nothrow) BlobParticle[count]();
+  particles.reset(new (std::nothrow) BlobParticle[count]());
   particleCount = particles ? count : 0;
   for (int i = 0; i < particleCount; ++i) {
     BlobParticle& p = particles[i];
@@ -93,7 +93,7 @@ void BlobField::init(int count) {
     p.red = p.green = p.blue = 255;
     p.visible = 1;
   }
-  sprite = imageLoad(spritePath);
+  sprite = std::move(picture);
   spriteWidth = sprite ? sprite->width : 0;
   spriteHeight = sprite ? sprite->height : 0;
   angleX = angleY = angleZ = 0;
@@ -156,11 +156,9 @@ void BlobField::render(Image& frame) {
 }
 
 void BlobField::destroy() {
-  delete[] particles;
-  particles = nullptr;
+  particles.reset();
   particleCount = 0;
-  imageFree(sprite);
-  sprite = nullptr;
+  sprite.reset();
   spriteWidth = spriteHeight = 0;
 }
 

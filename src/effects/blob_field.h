@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "image/image.h"
 
@@ -21,11 +22,9 @@ struct BlobParticle {
 // behind it show only on pixels that are still exactly 0.
 class BlobField {
  public:
-  // The blob picture every particle draws.
-  static constexpr const char* spritePath = "gfx//blob_1.tga";
-
-  // Tables, a start cloud from the unseeded standard generator, the picture.
-  void init(int particleCount);
+  // Tables and a start cloud from the unseeded standard generator; the
+  // sprite is the picture every particle draws (null: nothing is drawn).
+  void init(int particleCount, OwnedImage sprite);
   // Stores the low byte of each angle (256ths of a turn).
   void setRotation(int angleX, int angleY, int angleZ);
   // Both setters ignore an index outside the particle array.
@@ -35,7 +34,7 @@ class BlobField {
   void render(Image& frame);
   void destroy();
 
-  BlobParticle* particles = nullptr;
+  std::unique_ptr<BlobParticle[]> particles;
   int32_t particleCount = 0;
   float sinTable[256] = {};
   float cosTable[256] = {};
@@ -44,7 +43,7 @@ class BlobField {
   uint8_t angleZ = 0;  // about the viewing axis
   int32_t spriteWidth = 0;
   int32_t spriteHeight = 0;
-  Image* sprite = nullptr;  // null when the picture could not be loaded: nothing is drawn
+  OwnedImage sprite;  // null when there is no picture: nothing is drawn
 };
 
 }  // namespace vorlith

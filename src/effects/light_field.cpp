@@ -27,10 +27,10 @@ float lightIntensity(int dx, int dy) {
   return static_cast<float>(9000000000.0 / (std::sqrt(squared) * 7000000.0));
 }
 
-void LightField::init(int count, const Image& reference) {
+void LightField::init(int count, int32_t fieldWidth, int32_t fieldHeight) {
   destroy();
-  const int32_t w = std::max(0, reference.width);
-  const int32_t h = std::max(0, reference.height);
+  const int32_t w = std::max(0, fieldWidth);
+  const int32_t h = std::max(0, fieldHeight);
   const int32_t n = std::max(0, count);
   const size_t mirroredWidth = w > 0 ? 2 * static_cast<size_t>(w) - 1 : 0;
 
@@ -101,7 +101,7 @@ void LightField::render(Image& target) {
     for (int32_t i = 0; i < lightCount; ++i) {
       const Light& light = lights[i];
       // Only where the offset from the light lies within the table; a light
-      // inside the reference rectangle reaches every pixel.
+      // inside the field reaches every pixel.
       const int64_t dy = std::abs(int64_t{light.y} - y);
       if (dy >= height) continue;
       const int64_t first = std::max<int64_t>(0, int64_t{light.x} - (width - 1));

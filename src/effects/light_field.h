@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/kernel_dispatch.h"
 #include "image/image.h"
 
 namespace vorlith {
@@ -22,16 +23,16 @@ class LightField {
     int32_t blue;
   };
 
-  // Sizes the field from the reference image (only its width and height are
-  // read) and builds the intensity table; every light starts at (0, 0) in
-  // black. Leaves the field empty (no lights, size 0) when memory is short.
-  void init(int lightCount, const Image& reference);
+  // Sizes the field (the frame it is rendered into) and builds the intensity
+  // table; every light starts at (0, 0) in black. Leaves the field empty (no
+  // lights, size 0) when memory is short.
+  void init(int lightCount, int32_t width, int32_t height);
   // Both do nothing for an index outside 0..lightCount - 1.
   void setLightPosition(int index, int x, int y);
   void setLightColour(int index, uint32_t colour);
   // Overwrites width x height words of the target, row after row. A target
   // that is not a 32-bit image of exactly the field's size is left alone.
-  // A light outside the reference rectangle lights only the pixels whose
+  // A light outside the field lights only the pixels whose
   // offset from it falls within the table; elsewhere it adds nothing.
   void render(Image& target);
   // Safe before init and when called twice.
@@ -64,11 +65,14 @@ float lightIntensity(int dx, int dy);
 void addLightSpan(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count);
 void addLightSpanPlain(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count);
 
-// Every form of addLightSpan this processor can run, the widest first.
+// One form of addLightSpan.
 struct LightSpanForm {
   const char* name;
   void (*addSpan)(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count);
 };
-const LightSpanForm* lightSpanForms(int& count);
+
+// Every form of addLightSpan this processor can run, the widest first and the
+// plain one last.
+const KernelForms<LightSpanForm>& lightSpanForms();
 
 }  // namespace vorlith

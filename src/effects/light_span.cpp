@@ -2,7 +2,7 @@
 // a row. The plain form and two SIMD forms (SSE2; AVX2 with a gather of the
 // eight additions at once) give the same words.
 #include "effects/light_field.h"
-#include "image/cpu_features.h"
+#include "base/kernel_dispatch.h"
 #include "image/raster.h"
 
 namespace vorlith {
@@ -37,22 +37,13 @@ __attribute__((target("avx2"))) void addLightSpanAvx2(uint32_t* row, const uint8
 
 #endif
 
-using SpanForms = FormList<LightSpanForm>;
-
-SpanForms supportedForms() {
-  SpanForms list;
+constexpr KernelCandidate<LightSpanForm> candidates[] = {
 #if VORLITH_X86
-  if (cpuHasAvx2()) list.add({"avx2", addLightSpanAvx2});
-  if (cpuHasSse2()) list.add({"sse2", addLightSpanSse2});
+    {{"avx2", addLightSpanAvx2}, cpuHasAvx2},
+    {{"sse2", addLightSpanSse2}, cpuHasSse2},
 #endif
-  list.add({"plain", addLightSpanPlain});
-  return list;
-}
-
-const SpanForms& formList() {
-  static const SpanForms list = supportedForms();
-  return list;
-}
+    {{"plain", addLightSpanPlain}},
+};
 
 }  // namespace
 
@@ -62,13 +53,13 @@ void addLightSpanPlain(uint32_t* row, const uint8_t* levels, const uint32_t* add
   }
 }
 
-void addLightSpan(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count) {
-  formList().active().addSpan(row, levels, additions, count);
+const KernelForms<LightSpanForm>& lightSpanForms() {
+  static const KernelForms<LightSpanForm> forms(candidates);
+  return forms;
 }
 
-const LightSpanForm* lightSpanForms(int& count) {
-  count = formList().count;
-  return formList().forms;
+void addLightSpan(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count) {
+  lightSpanForms().active().addSpan(row, levels, additions, count);
 }
 
 }  // namespace vorlith

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <iterator>
 #include <new>
 
 #include "base/exact_math.h"
-#include "driver/notice.h"
 #include "effects/overbright.h"
 #include "effects/truncate.h"
 #include "math/angles.h"
@@ -23,12 +21,6 @@ constexpr int lightmapPixels = 255;
 constexpr int64_t axisColumn = 40960;
 // Added to every depth so that the whole column lies in front of the far plane.
 constexpr int64_t depthBias = 49152;
-
-void refuse(const char* path, const char* need) {
-  char text[512];
-  std::snprintf(text, sizeof text, "Can't use file (%s): %s", path, need);
-  notice(imageLoadCaption, text);
-}
 
 bool isPlain32(const Image& image) {
   return image.pixels && image.bitsPerPixel == 32 && image.width > 0 && image.height > 0 &&
@@ -73,20 +65,24 @@ uint32_t spanStep(int32_t from, int32_t to, int64_t n) {
 
 }  // namespace
 
-void RibbonField::init() {
-  delete[] zBuffer;
+bool RibbonField::lightmapFits(const Image& picture) {
+  return isPlain32(picture) && int64_t{picture.width} * picture.height >= lightmapPixels;
+}
+
+bool RibbonField::textureFits(const Image& picture) {
+  return isPlain32(picture) && picture.width >= textureSide && picture.height >= textureSide;
+}
+
+void RibbonField::init(const Image* picture) {
   width = frameWidth;
   height = frameHeight;
-  zBuffer = new (std::nothrow) uint16_t[static_cast<size_t>(width) * height];
+  zBuffer.reset(new (std::nothrow) uint16_t[static_cast<size_t>(width) * height]);
   buildOutline(points, tangents);
 
   // Brightness by facing from the picture's even pixels 0..254, two thirds of
   // their blue byte, mirrored so that the index may wrap without a jump.
   lightmapReady = false;
-  Image* picture = imageLoad(lightmapPath);
-  if (picture && (!isPlain32(*picture) || int64_t{picture->width} * picture->height < lightmapPixels)) {
-    refuse(lightmapPath, "a lightmap needs at least 255 pixels of 32 bits");
-  } else if (picture) {
+  if (picture && lightmapFits(*picture)) {
     const uint32_t* words = imageWords(*picture);
     for (int k = 0; k < 128; ++k) {
       const int v = static_cast<int>(words[2 * k] & 0xFF);
@@ -95,7 +91,6 @@ void RibbonField::init() {
     }
     lightmapReady = true;
   }
-  imageFree(picture);
 
   std::fill(std::begin(rowShift), std::end(rowShift), 0);
   std::fill(std::begin(rowAngle), std::end(rowAngle), 0.0f);
@@ -104,19 +99,13 @@ void RibbonField::init() {
   endRow = rows;
 }
 
-void RibbonField::loadTexture() {
-  imageFree(texture);
-  texture = imageLoad(texturePath);
-  if (texture && (!isPlain32(*texture) || texture->width < textureSide || texture->height < textureSide)) {
-    refuse(texturePath, "a texture needs at least 256x256 pixels of 32 bits");
-    imageFree(texture);
-    texture = nullptr;
-  }
+void RibbonField::setTexture(OwnedImage picture) {
+  texture = picture && textureFits(*picture) ? std::move(picture) : nullptr;
 }
 
 void RibbonField::render(Image& frame) {
   if (!zBuffer) return;
-  std::fill(zBuffer, zBuffer + static_cast<size_t>(width) * height, uint16_t{0xFFFF});
+  std::fill(zBuffer.get(), zBuffer.get() + static_cast<size_t>(width) * height, uint16_t{0xFFFF});
   if (!ready() || !imageIs(&frame, width, height)) return;
 
   int32_t columns[outlinePoints];
@@ -173,7 +162,7 @@ void RibbonField::drawSpan(Image& frame, int row, int x0, int u0, int l0, int z0
   const uint32_t* textureRow =
       imageWords(*texture) + ((static_cast<uint32_t>(row) + static_cast<uint32_t>(textureRowOffset)) & 0xFF) * textureSide;
   uint32_t* dst = imageWords(frame) + start + first;
-  uint16_t* depth = zBuffer + start + first;
+  uint16_t* depth = zBuffer.get() + start + first;
   const uint8_t* const shades = overbrightTable();
   for (int64_t i = first; i < end; ++i, ++dst, ++depth, u += du, l += dl, z += dz) {
     // Equal depth does not draw; the entry is compared as an unsigned number.
@@ -188,10 +177,8 @@ void RibbonField::drawSpan(Image& frame, int row, int x0, int u0, int l0, int z0
 }
 
 void RibbonField::destroy() {
-  delete[] zBuffer;
-  zBuffer = nullptr;
-  imageFree(texture);
-  texture = nullptr;
+  zBuffer.reset();
+  texture.reset();
 }
 
 }  // namespace vorlith

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "image/image.h"
 
@@ -13,17 +14,23 @@ class RibbonField {
  public:
   static constexpr int rows = 200;
   static constexpr int outlinePoints = 32;
-  static constexpr const char* lightmapPath = "gfx//specular_lightmap.tga";
-  static constexpr const char* texturePath = "gfx/voxel_texture.tga";
 
   struct Pair {
     float x = 0, y = 0;
   };
 
-  // Outline, tangents, depth buffer and lightmap; the row tables cleared.
-  void init();
-  // Loads the 256x256 surface picture; needed before render draws anything.
-  void loadTexture();
+  // What the column can use: a lightmap of at least 255 pixels and a texture
+  // of at least 256x256, both plain 32-bit pictures.
+  static bool lightmapFits(const Image& picture);
+  static bool textureFits(const Image& picture);
+
+  // Outline, tangents, depth buffer, and the brightness table from the
+  // lightmap picture (null, or one that does not fit: no table, nothing is
+  // drawn); the row tables cleared.
+  void init(const Image* lightmapPicture);
+  // The surface picture; needed before render draws anything. One that does
+  // not fit is dropped.
+  void setTexture(OwnedImage picture);
   // Draws rows firstRow .. endRow - 1 (below 200) into a 320x200 frame, over
   // what is there. The depth buffer is reset on every call.
   void render(Image& frame);
@@ -37,8 +44,8 @@ class RibbonField {
 
   Pair points[rows][outlinePoints] = {};    // x becomes the screen column, y the depth
   Pair tangents[rows][outlinePoints] = {};  // unit tangents of the outline
-  Image* texture = nullptr;                 // 256 rows of 256 pixels are read
-  uint16_t* zBuffer = nullptr;              // width x height entries
+  OwnedImage texture;                       // 256 rows of 256 pixels are read
+  std::unique_ptr<uint16_t[]> zBuffer;      // width x height entries
   uint8_t lightmap[256] = {};               // brightness by facing, mirrored
   bool lightmapReady = false;
   int32_t rowShift[rows] = {};  // per-row offset in 1/256 pixel

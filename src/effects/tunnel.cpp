@@ -1,8 +1,7 @@
 #include "effects/tunnel.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -68,9 +67,17 @@ inline BlockEdge blockEdge(const int32_t* u, const int32_t* v, const int32_t* li
 
 }  // namespace
 
-[[noreturn]] void tunnelOutOfMemory() {
-  std::fputs("vorlith: out of memory for the tunnel's tables\n", stderr);
-  std::exit(EXIT_FAILURE);
+TunnelTextureFile tunnelTextureParts(const uint8_t* bytes, size_t size) {
+  TunnelTextureFile parts;
+  if (!bytes || size < tunnelFileHeaderBytes) return parts;
+  size_t at = tunnelFileHeaderBytes;
+  parts.palette = bytes + at;
+  parts.paletteBytes = std::min<size_t>(size - at, tunnelPaletteBytes);
+  at += parts.paletteBytes;
+  if (parts.paletteBytes < tunnelPaletteBytes) return parts;
+  parts.indices = bytes + at;
+  parts.indexBytes = std::min<size_t>(size - at, tunnelTextureBytes);
+  return parts;
 }
 
 int32_t tunnelColumn(double z) {
@@ -106,7 +113,7 @@ TunnelNode tunnelHitNode(float hitX, float hitY, double hitZ, float radius, cons
   return node;
 }
 
-void Tunnel::init(float r) {
+bool Tunnel::init(float r) {
   radius = r;
   radiusSquared = static_cast<float>(static_cast<double>(r) * r);
 
@@ -119,8 +126,10 @@ void Tunnel::init(float r) {
   vGrid = allocateZeroed<int32_t>(tunnelGridSize);
   lightGrid = allocateZeroed<int32_t>(tunnelGridSize);
   rayTable = allocateZeroed<Vector3>(tunnelGridSize);
-  if (!palette || !shadeTable || !sinTable || !cosTable || !uGrid || !vGrid || !lightGrid || !rayTable)
-    tunnelOutOfMemory();
+  if (!palette || !shadeTable || !sinTable || !cosTable || !uGrid || !vGrid || !lightGrid || !rayTable) {
+    destroy();
+    return false;
+  }
 
   buildSineTables(sinTable.get(), cosTable.get());
 
@@ -136,31 +145,20 @@ void Tunnel::init(float r) {
   vectorNormalize(lightPosition);
   angles[0] = angles[1] = angles[2] = 0;
   lightFollowsCamera = false;
+  return true;
 }
 
-void Tunnel::loadTexture() { loadTextureFrom(tunnelTexturePath); }
-
-void Tunnel::loadTextureFrom(const char* path) {
-  std::unique_ptr<uint8_t[]> storage = allocateZeroed<uint8_t>(tunnelTextureBytes + 33);
-  std::unique_ptr<uint8_t[]> scratch = allocateZeroed<uint8_t>(tunnelTextureBytes);
-  if (!storage || !scratch) tunnelOutOfMemory();
-  if (!palette || !shadeTable) return;  // init has not run: nothing to fill
+bool Tunnel::setTexture(const TunnelTextureFile& file) {
+  if (!palette || !shadeTable) return false;  // init has not run: nothing to fill
+  // A texture given again is rebuilt in place.
+  if (!textureStorage_) textureStorage_ = allocateZeroed<uint8_t>(tunnelTextureBytes + 33);
+  if (!textureStorage_) return false;
 
   // The texture starts on an even address.
-  uint8_t* start = storage.get() + (reinterpret_cast<uintptr_t>(storage.get()) & 1);
+  uint8_t* start = textureStorage_.get() + (reinterpret_cast<uintptr_t>(textureStorage_.get()) & 1);
 
-  // Header, colour map, pixels; reading stops at the first short read, and
-  // whatever was not read stays zero.
   std::memset(palette.get(), 0, tunnelPaletteBytes);
-  if (std::FILE* file = path ? std::fopen(path, "rb") : nullptr) {
-    const bool header = std::fread(scratch.get(), 1, 18, file) == 18;
-    // The header is never looked at; it must not show up as texels when the
-    // pixel data that should overwrite it is short.
-    std::memset(scratch.get(), 0, 18);
-    if (header && std::fread(palette.get(), 1, tunnelPaletteBytes, file) == tunnelPaletteBytes)
-      (void)std::fread(scratch.get(), 1, tunnelTextureBytes, file);
-    std::fclose(file);
-  }
+  if (file.paletteBytes) std::memcpy(palette.get(), file.palette, std::min<size_t>(file.paletteBytes, tunnelPaletteBytes));
 
   // Level i scales a palette colour by i / 32 (level 32 is the colour itself),
   // each channel capped at 255. The first byte of an entry feeds red.
@@ -174,13 +172,19 @@ void Tunnel::loadTextureFrom(const char* path) {
       shadeTable[level * 256 + k] = pixel;
     }
 
-  // File row y, columns 8s..8s+7 become row y of strip s.
+  // File row y, columns 8s..8s+7 become row y of strip s; texels the file
+  // does not hold are 0.
+  const size_t have = file.indices ? std::min<size_t>(file.indexBytes, tunnelTextureBytes) : 0;
   for (uint32_t y = 0; y < 256; ++y)
-    for (uint32_t strip = 0; strip < 32; ++strip)
-      std::memcpy(start + tiledTexelOffset(8 * strip, y), scratch.get() + 256 * y + 8 * strip, 8);
-
-  textureStorage_ = std::move(storage);
+    for (uint32_t strip = 0; strip < 32; ++strip) {
+      uint8_t* to = start + tiledTexelOffset(8 * strip, y);
+      const size_t from = 256 * y + 8 * strip;
+      const size_t n = from < have ? std::min<size_t>(have - from, 8) : 0;
+      if (n) std::memcpy(to, file.indices + from, n);
+      if (n < 8) std::memset(to + n, 0, 8 - n);
+    }
   texture = start;
+  return true;
 }
 
 void Tunnel::setLightFollowsCamera(int flag) { lightFollowsCamera = (flag & 1) != 0; }

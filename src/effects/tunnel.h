@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -20,8 +21,22 @@ inline constexpr int tunnelTextureBytes = 65536;
 inline constexpr int tunnelPaletteBytes = 768;
 inline constexpr int tunnelShadeLevels = 65;
 
-// Where the tunnel texture is read from, relative to the working directory.
-inline constexpr const char* tunnelTexturePath = "gfx/texture1.tga";
+// The texture file: an 18-byte header that is never looked at, the colour
+// map, then one palette index per texel, rows in file order.
+inline constexpr size_t tunnelFileHeaderBytes = 18;
+inline constexpr size_t tunnelFileBytes = tunnelFileHeaderBytes + tunnelPaletteBytes + tunnelTextureBytes;
+
+// The parts of a texture file as they are read: a part the file does not
+// hold in full is as long as what is there, and every part after a short
+// one is empty (the reading stops at the first short read). The rest reads
+// as zero.
+struct TunnelTextureFile {
+  const uint8_t* palette = nullptr;
+  size_t paletteBytes = 0;
+  const uint8_t* indices = nullptr;
+  size_t indexBytes = 0;
+};
+TunnelTextureFile tunnelTextureParts(const uint8_t* bytes, size_t size);
 
 // Offset of texel (column, row) in the tiled texture: 32 strips of 8 columns
 // by 256 rows, one after another, 8 bytes a row inside a strip.
@@ -36,14 +51,13 @@ constexpr uint32_t tiledTexelOffset(uint32_t column, uint32_t row) {
 // fills the 8x8 blocks between nodes by stepping those values linearly.
 class Tunnel {
  public:
-  // Allocates the tables and rays; the texture comes with loadTexture. When
-  // memory cannot be had the process ends (see tunnelOutOfMemory).
-  void init(float radius);
-  // Reads tunnelTexturePath: palette, shade table, tiled texture. A missing
-  // or short file leaves zero bytes where data is missing.
-  void loadTexture();
-  // The same from the given file; a null path reads as a missing file.
-  void loadTextureFrom(const char* path);
+  // Allocates the tables and rays; the texture comes with setTexture. False
+  // when memory cannot be had.
+  bool init(float radius);
+  // Palette, shade table and tiled texture from the parts of a texture file;
+  // whatever they lack reads as zero. False when memory cannot be had (or
+  // init has not run).
+  bool setTexture(const TunnelTextureFile& file);
   void setLightFollowsCamera(int flag);
   void setCameraPosition(float x, float y, float z);
   // Stores each angle masked to 0..1023.
@@ -92,9 +106,5 @@ TunnelNode tunnelHitNode(float hitX, float hitY, double hitZ, float radius, cons
 // Depths whose column does not fit in 64 bits, and NaN, give column 0 (the
 // x86 conversion yields 0x8000000000000000 for them, whose low half is 0).
 int32_t tunnelColumn(double z);
-
-// Reports on stderr that the tunnel's buffers could not be allocated and ends
-// the process with a failure status.
-[[noreturn]] void tunnelOutOfMemory();
 
 }  // namespace vorlith

@@ -6,7 +6,7 @@
 #include <new>
 #include <vector>
 
-#include "driver/notice.h"
+#include "base/notice.h"
 
 namespace vorlith {
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 namespace vorlith {
 
@@ -46,6 +47,12 @@ void imageFree(Image* image);
 
 // Releases the record of an image made by imageWrap, not its pixels.
 void imageReleaseHeader(Image* image);
+
+// An image made by imageCreate or imageLoad, freed when its owner goes.
+struct ImageFree {
+  void operator()(Image* image) const { imageFree(image); }
+};
+using OwnedImage = std::unique_ptr<Image, ImageFree>;
 
 // The pixels as 32-bit words.
 inline uint32_t* imageWords(const Image& image) { return reinterpret_cast<uint32_t*>(image.pixels); }

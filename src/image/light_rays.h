@@ -1,4 +1,5 @@
 #pragma once
+#include "base/kernel_dispatch.h"
 #include "image/image.h"
 
 namespace vorlith {
@@ -26,7 +27,7 @@ struct LightRayForm {
 };
 
 // Every form this processor can run, the widest first and the plain one (one
-// ray after another) last; count receives how many there are.
-const LightRayForm* lightRayForms(int& count);
+// ray after another) last.
+const KernelForms<LightRayForm>& lightRayForms();
 
 }  // namespace vorlith

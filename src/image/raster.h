@@ -5,6 +5,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/kernel_dispatch.h"
 #include "image/image.h"
 
 namespace vorlith {
@@ -67,9 +68,6 @@ inline uint32_t saturatedSum(uint32_t a, uint32_t b) {
 void crossfadeWordsPlain(const uint32_t* a, uint32_t* b, int64_t count, int weight);
 void addSaturateWordsPlain(const uint32_t* src, uint32_t* dst, int64_t count);
 
-// Which instruction set the kernels run on: "avx2", "sse2" or "plain".
-const char* rasterKernelName();
-
 // One form of the two kernels.
 struct RasterKernels {
   const char* name;
@@ -77,8 +75,7 @@ struct RasterKernels {
   void (*addSaturate)(const uint32_t* src, uint32_t* dst, int64_t count);
 };
 
-// Every form this processor can run, the widest first and the plain one last
-// (see forcePlainKernels); count receives how many there are.
-const RasterKernels* rasterKernelForms(int& count);
+// Every form this processor can run, the widest first and the plain one last.
+const KernelForms<RasterKernels>& rasterKernelForms();
 
 }  // namespace vorlith

@@ -4,7 +4,7 @@
 // plain forms serve. Every form gives exactly the plain form's bytes.
 #include <algorithm>
 
-#include "image/cpu_features.h"
+#include "base/kernel_dispatch.h"
 #include "image/raster.h"
 
 namespace vorlith {
@@ -77,39 +77,28 @@ __attribute__((target("avx2"))) void addSaturateAvx2(const uint32_t* src, uint32
 
 #endif
 
-using KernelList = FormList<RasterKernels>;
-
-// The widest form first.
-KernelList supportedKernels() {
-  KernelList list;
+// Widest first; the plain form serves everywhere else.
+constexpr KernelCandidate<RasterKernels> candidates[] = {
 #if VORLITH_X86
-  if (cpuHasAvx2()) list.add({"avx2", crossfadeAvx2, addSaturateAvx2});
-  if (cpuHasSse2()) list.add({"sse2", crossfadeSse2, addSaturateSse2});
+    {{"avx2", crossfadeAvx2, addSaturateAvx2}, cpuHasAvx2},
+    {{"sse2", crossfadeSse2, addSaturateSse2}, cpuHasSse2},
 #endif
-  list.add({"plain", crossfadeWordsPlain, addSaturateWordsPlain});
-  return list;
-}
-
-const KernelList& kernelList() {
-  static const KernelList list = supportedKernels();
-  return list;
-}
-
-const RasterKernels& kernels() { return kernelList().active(); }
+    {{"plain", crossfadeWordsPlain, addSaturateWordsPlain}},
+};
 
 }  // namespace
 
-void crossfadeWords(const uint32_t* a, uint32_t* b, int64_t count, int weight) {
-  kernels().crossfade(a, b, count, weight);
+const KernelForms<RasterKernels>& rasterKernelForms() {
+  static const KernelForms<RasterKernels> forms(candidates);
+  return forms;
 }
 
-void addSaturateWords(const uint32_t* src, uint32_t* dst, int64_t count) { kernels().addSaturate(src, dst, count); }
+void crossfadeWords(const uint32_t* a, uint32_t* b, int64_t count, int weight) {
+  rasterKernelForms().active().crossfade(a, b, count, weight);
+}
 
-const char* rasterKernelName() { return kernels().name; }
-
-const RasterKernels* rasterKernelForms(int& count) {
-  count = kernelList().count;
-  return kernelList().forms;
+void addSaturateWords(const uint32_t* src, uint32_t* dst, int64_t count) {
+  rasterKernelForms().active().addSaturate(src, dst, count);
 }
 
 }  // namespace vorlith

@@ -19,8 +19,13 @@ struct AudioLibrary {
   // plays the module from position, resetting it when reset is true
   bool (*musicPlayEx)(void* context, uint32_t handle, uint32_t position, int flags, bool reset) = nullptr;
   int (*errorGetCode)(void* context) = nullptr;
+  // moves the playing module to this many milliseconds from its start
+  void (*setPositionMs)(void* context, uint32_t ms) = nullptr;
   void (*free)(void* context) = nullptr;
 };
+
+// The one output rate of the program, live and offline: 44100 Hz stereo.
+inline constexpr uint32_t audioSampleRate = 44100;
 
 // The version the player expects from its audio library.
 inline constexpr uint32_t audioLibraryVersion = 0x80000;

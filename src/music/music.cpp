@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "driver/notice.h"
+#include "base/notice.h"
 
 namespace vorlith {
 
@@ -31,7 +31,7 @@ bool musicOpen(const char* path) {
     musicError("Wrong version of BASS.\n");
     return false;
   }
-  if (!library->init(context, -1, 44100, 0)) {
+  if (!library->init(context, -1, audioSampleRate, 0)) {
     musicError("Can't initialize device.");
     return false;
   }
@@ -44,8 +44,10 @@ bool musicOpen(const char* path) {
   return true;
 }
 
-void musicPlay() {
-  if (library) library->musicPlayEx(library->context, moduleHandle, 0, -1, true);
+void musicPlay(uint32_t fromMs) {
+  if (!library) return;
+  library->musicPlayEx(library->context, moduleHandle, 0, -1, true);
+  if (fromMs > 0 && library->setPositionMs) library->setPositionMs(library->context, fromMs);
 }
 
 void musicClose() {

@@ -14,8 +14,9 @@ void musicUseLibrary(const AudioLibrary* library);
 // starts output. Each failure gives one notice and a false result.
 bool musicOpen(const char* path);
 
-// Starts the loaded module from its first position.
-void musicPlay();
+// Starts the loaded module from its first position, then moves it fromMs
+// into the song when the show begins part-way through.
+void musicPlay(uint32_t fromMs = 0);
 
 // Frees the library and everything it holds.
 void musicClose();

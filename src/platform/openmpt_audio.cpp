@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <fstream>
@@ -11,11 +12,28 @@
 namespace vorlith {
 
 namespace {
-constexpr int sampleRate = 44100;
 constexpr uint32_t moduleHandle = 1;
 }  // namespace
 
-OpenmptAudio::OpenmptAudio(bool output, double startSeconds) : output_(output), startSeconds_(startSeconds) {
+std::unique_ptr<openmpt::module> openModule(const char* path, int& error) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    error = audioErrorFileOpen;
+    return nullptr;
+  }
+  try {
+    std::ostringstream log;  // load warnings stay with the module, not on stderr
+    auto module = std::make_unique<openmpt::module>(file, log);
+    module->set_repeat_count(0);
+    error = audioOk;
+    return module;
+  } catch (const std::exception&) {
+    error = audioErrorFileFormat;
+    return nullptr;
+  }
+}
+
+OpenmptAudio::OpenmptAudio(bool output) : output_(output) {
   library_.context = this;
   library_.getVersion = [](void*) { return audioLibraryVersion; };
   library_.init = [](void* c, int device, uint32_t frequency, uint32_t) {
@@ -27,6 +45,7 @@ OpenmptAudio::OpenmptAudio(bool output, double startSeconds) : output_(output), 
     return static_cast<OpenmptAudio*>(c)->play(handle, reset);
   };
   library_.errorGetCode = [](void* c) { return static_cast<OpenmptAudio*>(c)->lastError_; };
+  library_.setPositionMs = [](void* c, uint32_t ms) { static_cast<OpenmptAudio*>(c)->setPosition(ms); };
   library_.free = [](void* c) { static_cast<OpenmptAudio*>(c)->free(); };
 }
 
@@ -41,10 +60,19 @@ const AudioLibrary* silentAudioLibrary() {
     a.start = [](void*) { return true; };
     a.musicPlayEx = [](void*, uint32_t, uint32_t, int, bool) { return true; };
     a.errorGetCode = [](void*) { return 0; };
+    a.setPositionMs = [](void*, uint32_t) {};
     a.free = [](void*) {};
     return a;
   }();
   return &silent;
+}
+
+// The show's own notice names only an error code: this line says what failed
+// and how to watch the show anyway.
+void OpenmptAudio::noDeviceHint() {
+  std::fprintf(stderr, "vorlith: no sound device could be opened (%s); --mute plays the show without sound\n",
+               SDL_GetError());
+  std::fflush(stderr);
 }
 
 bool OpenmptAudio::init(int, uint32_t frequency) {
@@ -54,6 +82,7 @@ bool OpenmptAudio::init(int, uint32_t frequency) {
   }
   if (output_) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+      noDeviceHint();
       lastError_ = audioErrorDevice;
       return false;
     }
@@ -67,6 +96,7 @@ bool OpenmptAudio::init(int, uint32_t frequency) {
     SDL_AudioSpec have{};
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device_ == 0) {
+      noDeviceHint();
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
       lastError_ = audioErrorDevice;
       return false;
@@ -82,24 +112,12 @@ uint32_t OpenmptAudio::load(const char* path) {
     lastError_ = audioErrorInit;
     return 0;
   }
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    lastError_ = audioErrorFileOpen;
-    return 0;
-  }
-  try {
-    std::ostringstream log;  // load warnings stay with the module, not on stderr
-    auto module = std::make_unique<openmpt::module>(file, log);
-    module->set_repeat_count(0);
-    if (output_) SDL_LockAudioDevice(device_);
-    module_ = std::move(module);
-    playing_ = false;
-    if (output_) SDL_UnlockAudioDevice(device_);
-  } catch (const std::exception&) {
-    lastError_ = audioErrorFileFormat;
-    return 0;
-  }
-  lastError_ = audioOk;
+  auto module = openModule(path, lastError_);
+  if (!module) return 0;
+  if (output_) SDL_LockAudioDevice(device_);
+  module_ = std::move(module);
+  playing_ = false;
+  if (output_) SDL_UnlockAudioDevice(device_);
   return moduleHandle;
 }
 
@@ -120,11 +138,17 @@ bool OpenmptAudio::play(uint32_t handle, bool reset) {
   }
   if (output_) SDL_LockAudioDevice(device_);
   if (reset) module_->set_position_order_row(0, 0);
-  if (startSeconds_ > 0) module_->set_position_seconds(startSeconds_);
   playing_ = true;
   if (output_) SDL_UnlockAudioDevice(device_);
   lastError_ = audioOk;
   return true;
+}
+
+void OpenmptAudio::setPosition(uint32_t ms) {
+  if (!module_) return;
+  if (output_) SDL_LockAudioDevice(device_);
+  module_->set_position_seconds(ms / 1000.0);
+  if (output_) SDL_UnlockAudioDevice(device_);
 }
 
 void OpenmptAudio::free() {
@@ -143,7 +167,7 @@ void OpenmptAudio::callback(void* context, uint8_t* stream, int length) {
   auto* samples = reinterpret_cast<int16_t*>(stream);
   const size_t frames = static_cast<size_t>(length) / 4;
   size_t made = 0;
-  if (self->playing_ && self->module_) made = self->module_->read_interleaved_stereo(sampleRate, frames, samples);
+  if (self->playing_ && self->module_) made = self->module_->read_interleaved_stereo(audioSampleRate, frames, samples);
   std::memset(samples + made * 2, 0, (frames - made) * 4);
   if (!self->playing_) return;
   uint64_t audible = 0;

@@ -17,7 +17,7 @@ namespace vorlith {
 // sound (a capture) gives the same notices as one that does.
 class OpenmptAudio {
  public:
-  explicit OpenmptAudio(bool output, double startSeconds = 0.0);
+  explicit OpenmptAudio(bool output);
   ~OpenmptAudio();
   OpenmptAudio(const OpenmptAudio&) = delete;
   OpenmptAudio& operator=(const OpenmptAudio&) = delete;
@@ -32,14 +32,15 @@ class OpenmptAudio {
  private:
   static void callback(void* self, uint8_t* stream, int length);
   bool init(int device, uint32_t frequency);
+  static void noDeviceHint();
   uint32_t load(const char* path);
   bool start();
   bool play(uint32_t handle, bool reset);
+  void setPosition(uint32_t ms);
   void free();
 
   AudioLibrary library_;
   bool output_;
-  double startSeconds_;
   bool initialised_ = false;
   uint32_t device_ = 0;
   int lastError_ = audioOk;
@@ -48,6 +49,12 @@ class OpenmptAudio {
   std::atomic<uint64_t> framesPlayed_{0};
   std::atomic<uint64_t> audibleFrames_{0};
 };
+
+// Opens a module file with the settings every player here uses (the song
+// once, then libopenmpt's short fade at its end). Null with the library's
+// error code when the file can't be opened (audioErrorFileOpen) or is not a
+// module (audioErrorFileFormat).
+std::unique_ptr<openmpt::module> openModule(const char* path, int& error);
 
 // An audio library that plays nothing and never fails: for a muted run.
 const AudioLibrary* silentAudioLibrary();

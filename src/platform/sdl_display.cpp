@@ -1,13 +1,15 @@
 #include "platform/sdl_display.h"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <thread>
 
-#include "driver/notice.h"
+#include "base/notice.h"
 
 namespace vorlith {
 
@@ -270,6 +272,71 @@ void SdlDisplay::pumpEvents() {
       fitOutput();
     }
   }
+}
+
+namespace {
+
+// Sends stderr to /dev/null while it lives. With no Wayland session at all,
+// libwayland prints an error of its own when SDL merely looks for one.
+class QuietStderr {
+ public:
+  QuietStderr() {
+    std::fflush(stderr);
+    saved_ = ::dup(2);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && null >= 0) ::dup2(null, 2);
+    if (null >= 0) ::close(null);
+  }
+  ~QuietStderr() {
+    if (saved_ < 0) return;
+    ::dup2(saved_, 2);
+    ::close(saved_);
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
+bool isSet(const char* name) {
+  const char* value = SDL_getenv(name);
+  return value && *value;
+}
+
+}  // namespace
+
+bool displayReachable(std::string& why) {
+  const bool chosen = isSet("SDL_VIDEODRIVER");
+  int status = 0;
+  if (!isSet("WAYLAND_DISPLAY") && !isSet("XDG_RUNTIME_DIR")) {
+    // No Wayland can be reached here: nothing worth reading is lost.
+    QuietStderr quiet;
+    status = SDL_InitSubSystem(SDL_INIT_VIDEO);
+  } else {
+    status = SDL_InitSubSystem(SDL_INIT_VIDEO);
+  }
+  if (status != 0) {
+    why = std::string("can't open a window: ") + SDL_GetError();
+    return false;
+  }
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const bool showsNothing = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+  // On success video stays initialised for the window (SDL counts the
+  // initialisations), so the drivers are not probed twice.
+  if (!showsNothing || chosen) return true;
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  std::string where;
+  if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY")) {
+    where = "DISPLAY and WAYLAND_DISPLAY are unset";
+  } else {
+    if (isSet("DISPLAY")) where = std::string("DISPLAY=") + SDL_getenv("DISPLAY");
+    if (isSet("WAYLAND_DISPLAY"))
+      where += std::string(where.empty() ? "" : " and ") + "WAYLAND_DISPLAY=" + SDL_getenv("WAYLAND_DISPLAY");
+    where += " can't be reached";
+  }
+  why = "no display to show the window on (" + where + "); use --capture OUT to render without one";
+  return false;
 }
 
 void sdlNotice(void* context, const char* caption, const char* text) {

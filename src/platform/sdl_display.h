@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <vector>
 
 #include "driver/display.h"
@@ -63,6 +64,12 @@ class SdlDisplay {
   int frameHeight_ = 0;
   std::deque<int> keys_;
 };
+
+// Whether a window opened now would be seen. Where neither X11 nor Wayland
+// can be reached SDL falls back to a video driver that shows nothing
+// ("offscreen", "dummy"): unless SDL_VIDEODRIVER asked for it, that is no
+// display, and why says so (and what to do instead).
+bool displayReachable(std::string& why);
 
 // Shows a notice in a modal message box; where no box can be shown, on stderr.
 void sdlNotice(void* context, const char* caption, const char* text);

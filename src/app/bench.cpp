@@ -1,11 +1,12 @@
-#include "capture/bench_run.h"
+#include "app/bench.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <vector>
 
-#include "capture/capture.h"
+#include "driver/frame_timer.h"
+#include "platform/null_port.h"
 #include "driver/schedule.h"
 #include "image/image.h"
 
@@ -23,11 +24,6 @@ int benchSceneAt(uint32_t t) {
   return sceneCount;
 }
 
-uint64_t frameDigest(uint64_t digest, const uint32_t* pixels) {
-  for (int i = 0; i < framePixels; ++i) digest = (digest ^ (pixels[i] & 0x00FFFFFF)) * 0x100000001b3ull;
-  return digest;
-}
-
 double medianOf(std::vector<double> values) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
@@ -38,14 +34,19 @@ double medianOf(std::vector<double> values) {
 int runBench(uint32_t fps) {
   using Clock = std::chrono::steady_clock;
   std::vector<std::vector<double>> costs(sceneCount + 1);
-  uint64_t digest = frameDigestStart;
-  CaptureOptions options;
-  options.fps = fps;
+  uint64_t digest = fnvOffsetBasis;
+  NullRun run;
+  run.fps = fps;
   const auto begin = Clock::now();
   auto last = begin;
-  const int status = runOffscreen(options, [&](uint64_t frame, const uint32_t* pixels) {
+  double startup = 0;
+  run.started = [&] {
+    last = Clock::now();
+    startup = std::chrono::duration<double, std::milli>(last - begin).count();
+  };
+  const int status = runNull(run, [&](uint64_t frame, const uint32_t* pixels) {
     const auto now = Clock::now();
-    costs[benchSceneAt(captureShowTime(fps, 0, frame))].push_back(std::chrono::duration<double, std::milli>(now - last).count());
+    costs[benchSceneAt(virtualShowTime(fps, 0, frame))].push_back(std::chrono::duration<double, std::milli>(now - last).count());
     digest = frameDigest(digest, pixels);
     last = Clock::now();  // the digest is not part of the frame's cost
     return true;
@@ -58,6 +59,7 @@ int runBench(uint32_t fps) {
   const double show = frames / static_cast<double>(fps);
   std::printf("vorlith bench: %llu frames at %u fps on the virtual clock\n", static_cast<unsigned long long>(frames),
               fps);
+  std::printf("start-up: %.3f ms (pictures, module, tables)\n", startup);
   std::printf("%-10s %7s %9s %9s %9s\n", "scene", "frames", "mean ms", "median ms", "max ms");
   for (int k = 0; k <= sceneCount; ++k) {
     const auto& c = costs[k];

@@ -1,4 +1,4 @@
-#include "driver/notice.h"
+#include "base/notice.h"
 
 #include <cstdio>
 

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "image/frame_digest.h"
+
 namespace vorlith {
 
 // Plays the whole show headless on the virtual clock as fast as the machine
@@ -14,10 +16,6 @@ int runBench(uint32_t fps);
 // the show's end.
 int benchSceneAt(uint32_t t);
 
-// FNV-1a over the shown bytes (all but the fourth of each pixel) of frames,
-// one after another: start from frameDigestStart, feed each frame's pixels.
-inline constexpr uint64_t frameDigestStart = 0xcbf29ce484222325ull;
-uint64_t frameDigest(uint64_t digest, const uint32_t* pixels);
 
 // The middle value (the mean of the middle two for an even count); 0 for none.
 double medianOf(std::vector<double> values);
