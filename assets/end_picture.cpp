@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/exact_math.h"
 #include "lettering.h"
 #include "paint.h"
 #include "pictures.h"
@@ -85,7 +86,7 @@ Colour sunColour(double y) {
 double mountainHeight(double x) {
   const double side = smoothstep(20, 150, std::fabs(x - sunX));
   const double ridge = tiledFractal(x / 23.0, 3.5, 64, 64, 4, 77);
-  const double wave = std::sin(x * 0.045 + 1.3);
+  const double wave = exactSin(x * 0.045 + 1.3);
   const double peaks = wave * wave;
   return 3 + side * (10 + 26 * ridge + 10 * peaks);
 }
@@ -113,7 +114,7 @@ Colour groundColour(double x, double y) {
   // The sun's reflection: a warm streak that breaks up on the plain.
   const double across = (x - sunX) / 26.0;
   const double streak = std::exp(-across * across) * std::exp(-below / 30.0);
-  const double ripple = 0.5 + 0.5 * std::sin(below * below * 0.09);
+  const double ripple = 0.5 + 0.5 * exactSin(below * below * 0.09);
   c = c + hex(0xFF6A5A) * (0.35 * streak * ripple);
   return c;
 }

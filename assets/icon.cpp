@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/exact_math.h"
 #include "lettering.h"
 #include "paint.h"
 
@@ -27,8 +28,8 @@ Colour tileColour(double u, double v) {  // u, v in -1..1 from the centre
   Colour c = sky((v + 1) / 2);
   const double cx = u, cy = v + 0.18;  // the light sits a little above the middle
   const double r = std::hypot(cx, cy);
-  const double angle = std::atan2(cy, cx);
-  const double ray = std::pow(0.5 + 0.5 * std::cos(angle * 16), 6.0);
+  const double angle = exactAtan2(cy, cx);
+  const double ray = std::pow(0.5 + 0.5 * exactCos(angle * 16), 6.0);
   const double fade = std::exp(-r * 1.6);
   c = c + hex(0x6FA0FF) * (ray * fade * 0.55);
   c = c + hex(0xFFE0A0) * (std::exp(-r * r * 9.0) * 0.6);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 
+#include "base/exact_math.h"
 #include "paint.h"
 
 namespace vorlith::assets {
@@ -26,7 +27,7 @@ void addHarmonics(std::vector<double>& out, size_t from, size_t count, double fr
   for (int n = 1; n <= top; ++n) w[static_cast<size_t>(n)] = weight(n);
   for (size_t i = 0; i < count; ++i) {
     const double x = 2 * pi * frequency * static_cast<double>(from + i) / synthRate + phase;
-    const double s1 = std::sin(x), c2 = 2 * std::cos(x);
+    const double s1 = exactSin(x), c2 = 2 * exactCos(x);
     double previous = 0, current = s1, sum = 0;
     for (int n = 1; n <= top; ++n) {
       sum += w[static_cast<size_t>(n)] * current;
@@ -46,7 +47,7 @@ std::function<double(int)> sawWeights(double frequency, double cutoff) {
 }
 
 std::function<double(int)> pulseWeights(double frequency, double cutoff, double duty) {
-  return [=](int n) { return lowPass(n * frequency, cutoff) * std::sin(pi * n * duty) / n; };
+  return [=](int n) { return lowPass(n * frequency, cutoff) * exactSin(pi * n * duty) / n; };
 }
 
 // White noise in -1..1 from a fixed seed.
@@ -82,7 +83,7 @@ std::vector<double> bandPassSweep(const std::vector<double>& in, const std::func
   std::vector<double> out(in.size());
   double low = 0, band = 0;
   for (size_t i = 0; i < in.size(); ++i) {
-    const double f = 2 * std::sin(pi * std::min(centre(double(i) / synthRate), synthRate / 6.0) / synthRate);
+    const double f = 2 * exactSin(pi * std::min(centre(double(i) / synthRate), synthRate / 6.0) / synthRate);
     const double high = in[i] - low - band / q;
     band += f * high;
     low += f * band;
@@ -97,7 +98,7 @@ std::vector<double> metal(size_t count, double base) {
   std::vector<double> v(count, 0.0);
   for (double r : ratios) {
     const double f = base * r;
-    for (size_t i = 0; i < count; ++i) v[i] += std::sin(2 * pi * f * double(i) / synthRate) > 0 ? 1.0 : -1.0;
+    for (size_t i = 0; i < count; ++i) v[i] += exactSin(2 * pi * f * double(i) / synthRate) > 0 ? 1.0 : -1.0;
   }
   for (double& x : v) x /= 6;
   return v;
@@ -145,7 +146,7 @@ ItSample synthKick() {
     const double t = double(i) / synthRate;
     const double f = 44 + 130 * std::exp(-t / 0.032) + 40 * std::exp(-t / 0.004);
     phase += 2 * pi * f / synthRate;
-    const double body = std::sin(phase) * std::exp(-t / 0.2) * std::min(1.0, t / 0.0015);
+    const double body = exactSin(phase) * std::exp(-t / 0.2) * std::min(1.0, t / 0.0015);
     v[i] = std::tanh(1.6 * body) + 0.25 * click[i] * std::exp(-t / 0.002);
   }
   return oneShot("kick", v, 0.95);
@@ -161,7 +162,7 @@ ItSample synthSnare() {
     const double t = double(i) / synthRate;
     p1 += 2 * pi * (185 + 60 * std::exp(-t / 0.01)) / synthRate;
     p2 += 2 * pi * (330 + 50 * std::exp(-t / 0.01)) / synthRate;
-    const double body = 0.8 * std::sin(p1) * std::exp(-t / 0.06) + 0.35 * std::sin(p2) * std::exp(-t / 0.04);
+    const double body = 0.8 * exactSin(p1) * std::exp(-t / 0.06) + 0.35 * exactSin(p2) * std::exp(-t / 0.04);
     v[i] = body + 0.75 * hiss[i] * std::exp(-t / 0.1) * std::min(1.0, t / 0.001);
   }
   return oneShot("snare", v, 0.95);
@@ -235,7 +236,7 @@ ItSample synthTom() {
   for (size_t i = 0; i < n; ++i) {
     const double t = double(i) / synthRate;
     phase += 2 * pi * (130 + 60 * std::exp(-t / 0.05)) / synthRate;
-    v[i] = std::sin(phase) * std::exp(-t / 0.17) + 0.15 * hit[i] * std::exp(-t / 0.006);
+    v[i] = exactSin(phase) * std::exp(-t / 0.17) + 0.15 * hit[i] * std::exp(-t / 0.006);
   }
   return oneShot("tom", v, 0.95);
 }
@@ -252,7 +253,7 @@ ItSample synthImpact() {
   for (size_t i = 0; i < n; ++i) {
     const double t = double(i) / synthRate;
     phase += 2 * pi * (34 + 50 * std::exp(-t / 0.12)) / synthRate;
-    v[i] = std::tanh(1.4 * std::sin(phase) * std::exp(-t / 0.9)) + 2.5 * rumble[i] * std::exp(-t / 0.5) +
+    v[i] = std::tanh(1.4 * exactSin(phase) * std::exp(-t / 0.9)) + 2.5 * rumble[i] * std::exp(-t / 0.5) +
            0.35 * air[i] * std::exp(-t / 0.35);
   }
   return oneShot("impact", v, 0.95);
@@ -268,7 +269,7 @@ ItSample synthRiser() {
   for (size_t i = 0; i < n; ++i) {
     const double t = double(i) / synthRate, x = t / length;
     phase += 2 * pi * (220 * std::pow(8.0, x)) / synthRate;
-    v[i] = (v[i] + 0.08 * std::sin(phase)) * x * x * std::min(1.0, (length - t) / 0.01);
+    v[i] = (v[i] + 0.08 * exactSin(phase)) * x * x * std::min(1.0, (length - t) / 0.01);
   }
   return oneShot("riser", v, 0.9);
 }
@@ -288,7 +289,7 @@ ItSample synthBass() {
   for (size_t i = 0; i < v.size(); ++i) {
     const double t = double(i) / synthRate;
     const double open = i < attack ? std::pow(1.0 - double(i) / attack, 2.0) : 0.0;
-    v[i] = 0.5 * (dark[i] + open * (bright[i] - dark[i])) + 0.9 * std::sin(2 * pi * (f / 2) * t);
+    v[i] = 0.5 * (dark[i] + open * (bright[i] - dark[i])) + 0.9 * exactSin(2 * pi * (f / 2) * t);
   }
   return looped("bass", v, attack, 0.9, middleCSpeed(f / 2 * 2 * 2));
 }
@@ -348,9 +349,9 @@ ItSample synthBell() {
   for (size_t i = 0; i < n; ++i) {
     const double t = double(i) / synthRate;
     const double index = 0.6 + 2.4 * std::exp(-t / 0.25);
-    const double mod = std::sin(2 * pi * middleC * 3.5 * t);
-    const double tine = 0.25 * std::sin(2 * pi * middleC * 4.0 * t) * std::exp(-t / 0.08);
-    v[i] = (std::sin(2 * pi * middleC * t + index * mod) + tine) * std::exp(-t / 0.8) * std::min(1.0, t / 0.002);
+    const double mod = exactSin(2 * pi * middleC * 3.5 * t);
+    const double tine = 0.25 * exactSin(2 * pi * middleC * 4.0 * t) * std::exp(-t / 0.08);
+    v[i] = (exactSin(2 * pi * middleC * t + index * mod) + tine) * std::exp(-t / 0.8) * std::min(1.0, t / 0.002);
   }
   return oneShot("bell", v, 0.9, synthRate);
 }

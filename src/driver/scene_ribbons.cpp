@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "base/exact_math.h"
 #include "driver/scenes.h"
 #include "driver/schedule.h"
 #include "driver/show.h"
@@ -41,9 +42,9 @@ void ribbonsFrame(RibbonField& ribbons, Image& canvas, const RibbonCurves& c) {
   ribbons.firstRow = c.v < 1800 ? 0 : std::min(c.v - 1800, 200);
   ribbons.endRow = std::min(c.v, 200);
   std::fill(std::begin(ribbons.rowShift), std::end(ribbons.rowShift), 0);
-  const double swing = std::cos(c.twist * angleStep);
+  const double swing = exactCos(c.twist * angleStep);
   for (int l = 0; l < RibbonField::rows; ++l)
-    ribbons.rowAngle[l] = static_cast<float>(std::sin(((l + c.wave) % 256) * angleStep) * swing * 128);
+    ribbons.rowAngle[l] = static_cast<float>(exactSin(((l + c.wave) % 256) * angleStep) * swing * 128);
   ribbons.textureRowOffset = c.twist;
   ribbons.render(canvas);
 }
@@ -78,8 +79,9 @@ void layoutBlobSpiral(BlobField& blobs, int radius) {
     const int n = i < 100 ? i : (i - 50) % 100;
     const double angle = n * step;
     const int z = -100 + 2 * (i % 100);
-    blobs.setParticlePosition(i, static_cast<int>(std::sin(angle) * radius), static_cast<int>(std::cos(angle) * radius),
-                              z);
+    double s, c;
+    exactSinCos(angle, s, c);
+    blobs.setParticlePosition(i, static_cast<int>(s * radius), static_cast<int>(c * radius), z);
   }
 }
 

@@ -3,6 +3,7 @@
 // fades in from black, holds and fades out.
 #include <cmath>
 
+#include "base/exact_math.h"
 #include "driver/scenes.h"
 #include "driver/schedule.h"
 #include "driver/show.h"
@@ -25,14 +26,14 @@ void blitTitle(Show& show, Image& target) {
 
 void orbitLights(LightField& field, int a) {
   const double theta = a * angleStep;
-  const double c = std::cos(theta);
-  const double s = std::sin(theta);
+  double s, c;
+  exactSinCos(theta, s, c);
   field.setLightPosition(0, 160 + static_cast<int>(60 * c), 100 - static_cast<int>(90 * s));
   field.setLightPosition(1, 160 + static_cast<int>(75 * c), 100 + static_cast<int>(60 * s));
   field.setLightPosition(2, 160 + static_cast<int>(120 * c), 100 + static_cast<int>(75 * s));
 }
 
-int titleRayX(int swing) { return 160 + static_cast<int>(150 * std::sin(swing * angleStep)); }
+int titleRayX(int swing) { return 160 + static_cast<int>(150 * exactSin(swing * angleStep)); }
 
 void sceneTitleFrame(Show& show) {
   show.clearAfterPresent = false;

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <new>
 
+#include "base/exact_math.h"
 #include "effects/overbright.h"
 #include "effects/truncate.h"
 #include "math/angles.h"
@@ -32,12 +33,12 @@ void buildOutline(RibbonField::Pair (*points)[RibbonField::outlinePoints], Ribbo
   for (int j = 0; j < RibbonField::rows; ++j) {
     for (int i = 0; i < RibbonField::outlinePoints; ++i) {
       const double theta = i * 0.196349540849375;
-      const double p = 39 * std::sin(0.137 * i);
-      const double q = 43 * std::cos(0.111 * i);
-      const double cosTheta = static_cast<float>(std::cos(theta));
-      const double x = (32 * std::sin(0.019 * (i + 47 * std::cos(0.123 * j))) * std::cos(0.023 * (j + p)) + 48) * cosTheta;
-      const double y = (32 * std::cos(0.027 * (i + 31 * std::sin(0.147 * j))) * std::sin(0.014 * (j + q)) + 48) *
-                       std::sin(theta);
+      const double p = 39 * exactSin(0.137 * i);
+      const double q = 43 * exactCos(0.111 * i);
+      const double cosTheta = static_cast<float>(exactCos(theta));
+      const double x = (32 * exactSin(0.019 * (i + 47 * exactCos(0.123 * j))) * exactCos(0.023 * (j + p)) + 48) * cosTheta;
+      const double y = (32 * exactCos(0.027 * (i + 31 * exactSin(0.147 * j))) * exactSin(0.014 * (j + q)) + 48) *
+                       exactSin(theta);
       points[j][i] = {static_cast<float>(x), static_cast<float>(y)};
     }
     for (int c = 0; c < RibbonField::outlinePoints; ++c) {
@@ -113,8 +114,10 @@ void RibbonField::render(Image& frame) {
   const int last = std::min(endRow, std::min(height, static_cast<int32_t>(rows)));
   for (int r = std::max(firstRow, 0); r < last; ++r) {
     const double phi = rowAngle[r] * angleStep;
-    const double cw = static_cast<float>(256 * std::cos(phi));
-    const double sw = 256 * std::sin(phi);
+    double sinPhi, cosPhi;
+    exactSinCos(phi, sinPhi, cosPhi);
+    const double cw = static_cast<float>(256 * cosPhi);
+    const double sw = 256 * sinPhi;
     for (int c = 0; c < outlinePoints; ++c) {
       const double x = points[r][c].x, y = points[r][c].y;
       const double tx = tangents[r][c].x, ty = tangents[r][c].y;

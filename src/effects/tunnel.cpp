@@ -6,6 +6,7 @@
 #include <new>
 
 #include "image/image.h"
+#include "base/exact_math.h"
 #include "math/sine_tables.h"
 
 namespace vorlith {
@@ -94,7 +95,7 @@ TunnelNode tunnelHitNode(float hitX, float hitY, double hitZ, float radius, cons
   node.u = tunnelColumn(hitZ);
 
   // |angle| is at most pi, so the row is 0..255; a NaN hit takes row 0.
-  const double row = std::fabs(std::atan2(static_cast<double>(hitY), static_cast<double>(hitX))) * rowsPerRadian;
+  const double row = std::fabs(exactAtan2(static_cast<double>(hitY), static_cast<double>(hitX))) * rowsPerRadian;
   if (row >= 0.0 && row < 256.0) node.v = static_cast<int32_t>(row) << 16;
 
   // Lit by how squarely the light faces the wall: the cosine between the wall
