@@ -1,8 +1,8 @@
 #include "base/exact_math.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace vorlith {
@@ -22,8 +22,21 @@ constexpr double infinity = std::numeric_limits<double>::infinity();
 constexpr uint64_t signBit = 0x8000'0000'0000'0000;
 constexpr uint64_t fractionBits = 0x000f'ffff'ffff'ffff;
 
-inline uint64_t bitsOf(double x) { return std::bit_cast<uint64_t>(x); }
-inline double fromBits(uint64_t b) { return std::bit_cast<double>(b); }
+// (By copying rather than std::bit_cast, which Emscripten's library lacks.)
+inline uint64_t bitsOf(double x) {
+  uint64_t b;
+  std::memcpy(&b, &x, sizeof b);
+  return b;
+}
+// Leading and trailing zero bits of a non-zero word.
+inline int leadingZeros(uint64_t x) { return __builtin_clzll(x); }
+inline int leadingZeros(uint32_t x) { return __builtin_clz(x); }
+inline int trailingZeros(uint64_t x) { return __builtin_ctzll(x); }
+inline double fromBits(uint64_t b) {
+  double x;
+  std::memcpy(&x, &b, sizeof x);
+  return x;
+}
 inline double absOf(double x) { return fromBits(bitsOf(x) & ~signBit); }
 inline bool isNegative(double x) { return (bitsOf(x) & signBit) != 0; }
 inline double negatedIf(bool negate, double x) { return negate ? -x : x; }
@@ -43,7 +56,7 @@ void normalised(double x, uint64_t& m, int& e) {
   const int field = static_cast<int>(b >> 52);
   m = b & fractionBits;
   if (field == 0) {
-    const int s = std::countl_zero(m) - 11;
+    const int s = leadingZeros(m) - 11;
     m <<= s;
     e = -1074 - s;
   } else {
@@ -291,7 +304,7 @@ bool roundToDouble(const Fixed& a, double& out) {
     out = 0;
     return true;
   }
-  const int msb = top * 32 + 31 - std::countl_zero(a.w[top]);
+  const int msb = top * 32 + 31 - leadingZeros(a.w[top]);
   const int lastPlace = std::max(msb - 32 * a.n - 52, -1074);
   const int last = lastPlace + 32 * a.n;  // bit index of the last place
   if (last < 2) return false;
@@ -547,7 +560,7 @@ double tinyAtanOfQuotient(double a, double b) {
   int ea, eb;
   normalised(a, ma, ea);
   normalised(b, mb, eb);
-  const int za = std::countr_zero(ma), zb = std::countr_zero(mb);
+  const int za = trailingZeros(ma), zb = trailingZeros(mb);
   ma >>= za;
   mb >>= zb;
   ea += za;
