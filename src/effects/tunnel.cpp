@@ -113,6 +113,20 @@ TunnelNode tunnelHitNode(float hitX, float hitY, double hitZ, float radius, cons
   return node;
 }
 
+void tileTunnelTexture(const TunnelTextureFile& file, uint8_t* texture) {
+  // File row y, columns 8s..8s+7 become row y of strip s; texels the file
+  // does not hold are 0.
+  const size_t have = file.indices ? std::min<size_t>(file.indexBytes, tunnelTextureBytes) : 0;
+  for (uint32_t y = 0; y < 256; ++y)
+    for (uint32_t strip = 0; strip < 32; ++strip) {
+      uint8_t* to = texture + tiledTexelOffset(8 * strip, y);
+      const size_t from = 256 * y + 8 * strip;
+      const size_t n = from < have ? std::min<size_t>(have - from, 8) : 0;
+      if (n) std::memcpy(to, file.indices + from, n);
+      if (n < 8) std::memset(to + n, 0, 8 - n);
+    }
+}
+
 bool Tunnel::init(float r) {
   radius = r;
   radiusSquared = static_cast<float>(static_cast<double>(r) * r);
@@ -172,17 +186,7 @@ bool Tunnel::setTexture(const TunnelTextureFile& file) {
       shadeTable[level * 256 + k] = pixel;
     }
 
-  // File row y, columns 8s..8s+7 become row y of strip s; texels the file
-  // does not hold are 0.
-  const size_t have = file.indices ? std::min<size_t>(file.indexBytes, tunnelTextureBytes) : 0;
-  for (uint32_t y = 0; y < 256; ++y)
-    for (uint32_t strip = 0; strip < 32; ++strip) {
-      uint8_t* to = start + tiledTexelOffset(8 * strip, y);
-      const size_t from = 256 * y + 8 * strip;
-      const size_t n = from < have ? std::min<size_t>(have - from, 8) : 0;
-      if (n) std::memcpy(to, file.indices + from, n);
-      if (n < 8) std::memset(to + n, 0, 8 - n);
-    }
+  tileTunnelTexture(file, start);
   texture = start;
   return true;
 }
