@@ -166,10 +166,7 @@ bool showStartup(Show& show, const ShowSetup& setup) {
   show.quit = false;
   show.clearAfterPresent = false;
 
-  show.displayOpen = show.display.open(show.display.context, "Vorlith", frameWidth, frameHeight);
-  if (!show.displayOpen) return false;
   std::memset(show.surface, 0, sizeof show.surface);
-
   show.sceneStarting = true;
   show.currentScene = 1;
   show.frameIndex = 0;
@@ -178,14 +175,20 @@ bool showStartup(Show& show, const ShowSetup& setup) {
   // frame. A run that begins part-way starts the clock at 0 as a whole run
   // does and plays the frames before its start off-screen first, at the rate
   // its own frames come at; a real clock stands still meanwhile and then
-  // runs on from the start's time.
+  // runs on from the start's time. The console opens after those frames, so
+  // that a window never stands black while they are played.
   Counter& counter = *show.counter;
   const bool live = !counter.isVirtual();
   const uint32_t fps = live ? displayRate(show.display) : setup.virtualFps;
   const uint64_t first = setup.start.isZero() ? 0 : startFrame(setup.start, fps);
-  if (first > 0) counter.hold(0);
-  show.showTimer.start();
-  playOffScreen(show, first, fps);
+  if (first > 0) {
+    counter.hold(0);
+    show.showTimer.start();
+    playOffScreen(show, first, fps);
+  }
+  show.displayOpen = show.display.open(show.display.context, "Vorlith", frameWidth, frameHeight);
+  if (!show.displayOpen) return false;
+  if (first == 0) show.showTimer.start();
   if (first > 0 && live) counter.resume(first * Counter::ticksPerSecond / fps);
   musicPlay(static_cast<uint32_t>((first * 2000 + fps) / (2 * uint64_t{fps})));
   return true;

@@ -33,8 +33,19 @@ Display SdlDisplay::display() {
     self->keys_.pop_front();
     return key;
   };
-  d.frameRate = [](void* c) { return static_cast<SdlDisplay*>(c)->refreshRate_; };
+  d.frameRate = [](void* c) { return static_cast<SdlDisplay*>(c)->frameRate(); };
   return d;
+}
+
+// The display's refresh rate: the window's once it is open, before that the
+// desktop's (where the window will open), 0 when none can be had.
+uint32_t SdlDisplay::frameRate() {
+  if (refreshRate_ || window_) return refreshRate_;
+  SDL_DisplayMode desktop;
+  if (!videoStarted_) videoStarted_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  if (videoStarted_ && SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.refresh_rate > 0)
+    return static_cast<uint32_t>(desktop.refresh_rate);
+  return 0;
 }
 
 bool SdlDisplay::open(const char* title, int width, int height) {
@@ -174,6 +185,8 @@ void SdlDisplay::close() {
   texture_ = nullptr;
   renderer_ = nullptr;
   if (window_ || SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  if (videoStarted_ && SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  videoStarted_ = false;
   window_ = nullptr;
 }
 

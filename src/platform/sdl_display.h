@@ -36,6 +36,7 @@ class SdlDisplay {
  private:
   bool open(const char* title, int width, int height);
   void close();
+  uint32_t frameRate();
   void present(const uint32_t* pixels);
   void pumpEvents();
   bool openRenderer();
@@ -59,6 +60,7 @@ class SdlDisplay {
   int outputHeight_ = 0;
   bool vsync_ = false;
   uint32_t refreshRate_ = 0;  // frames a second the display shows
+  bool videoStarted_ = false;  // video started to ask for the rate before the window opened
   std::chrono::steady_clock::duration refresh_{};
   std::chrono::steady_clock::time_point lastPresent_{};
   int frameWidth_ = 0;
