@@ -1,8 +1,10 @@
 #include "support.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -159,6 +161,21 @@ void loadTunnelTexture(Tunnel& tunnel, const std::string& path) {
   std::vector<uint8_t> bytes;
   if (std::filesystem::exists(path)) bytes = readFile(path);
   tunnel.setTexture(tunnelTextureParts(bytes.data(), bytes.size()));
+}
+
+std::string shell(const std::string& command, int& status) {
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) {
+    status = -1;
+    return out;
+  }
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  const int raw = ::pclose(pipe);
+  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return out;
 }
 
 std::string defaultAssets() { return VORLITH_ASSET_DIR; }

@@ -91,6 +91,10 @@ OwnedImage loadPicture(const std::string& path);
 // reads as empty, a short one as what is there.
 void loadTunnelTexture(Tunnel& tunnel, const std::string& path);
 
+// Runs a shell command and gives its standard output and exit status (-1
+// when it did not exit normally).
+std::string shell(const std::string& command, int& status);
+
 // The directory of the default asset pack made by the build.
 std::string defaultAssets();
 

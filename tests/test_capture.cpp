@@ -21,21 +21,7 @@ namespace {
 
 using test::ScratchDirectory;
 
-// Runs a shell command and gives its standard output and exit status.
-std::string shell(const std::string& command, int& status) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) {
-    status = -1;
-    return out;
-  }
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int raw = ::pclose(pipe);
-  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return out;
-}
+using test::shell;
 
 ShowSeconds seconds(const char* text) {
   ShowSeconds s;

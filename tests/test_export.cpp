@@ -120,20 +120,7 @@ std::vector<std::string> processesMentioning(const std::string& text) {
   return found;
 }
 
-std::string shell(const std::string& command, int& status) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) {
-    status = -1;
-    return out;
-  }
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int raw = ::pclose(pipe);
-  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return out;
-}
+using test::shell;
 
 bool haveFfmpeg() { return !findOnPath("ffmpeg").empty() && !findOnPath("ffprobe").empty(); }
 

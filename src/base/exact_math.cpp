@@ -360,14 +360,16 @@ DD toDoubleDouble(const Fixed& a) {
   return {hi, lo};
 }
 
-// Series on [0, pi/4]. Every partial sum stays positive, so the unsigned
-// arithmetic never wraps. Each term costs at most a few ulps.
-Fixed sinSeries(const Fixed& r) {
-  Fixed sum = r, term = r;
+// Series on [0, pi/4], from the first term t0 (r for the sine, 1 for the
+// cosine): term k is term k-1 times -r^2 / ((2k - s)(2k - s + 1)), s being 0
+// for the sine and 1 for the cosine. Every partial sum stays positive, so
+// the unsigned arithmetic never wraps. Each term costs at most a few ulps.
+Fixed sineSeries(const Fixed& r, const Fixed& t0, uint32_t s) {
+  Fixed sum = t0, term = t0;
   const Fixed z = multiply(r, r);
   for (uint32_t k = 1; !isZero(term); ++k) {
     term = multiply(term, z);
-    divideInPlace(term, (2 * k) * (2 * k + 1));
+    divideInPlace(term, (2 * k - s) * (2 * k - s + 1));
     if (k % 2 == 1)
       subtractInPlace(sum, term);
     else
@@ -376,20 +378,12 @@ Fixed sinSeries(const Fixed& r) {
   return sum;
 }
 
+Fixed sinSeries(const Fixed& r) { return sineSeries(r, r, 0); }
+
 Fixed cosSeries(const Fixed& r) {
-  Fixed sum = fixedZero(r.n), term = fixedZero(r.n);
-  sum.w[r.n] = 1;
-  term.w[r.n] = 1;
-  const Fixed z = multiply(r, r);
-  for (uint32_t k = 1; !isZero(term); ++k) {
-    term = multiply(term, z);
-    divideInPlace(term, (2 * k - 1) * (2 * k));
-    if (k % 2 == 1)
-      subtractInPlace(sum, term);
-    else
-      addInPlace(sum, term);
-  }
-  return sum;
+  Fixed one = fixedZero(r.n);
+  one.w[r.n] = 1;
+  return sineSeries(r, one, 1);
 }
 
 // atan t for 0 <= t <= 0.43.
