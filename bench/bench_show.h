@@ -1,17 +1,16 @@
 #pragma once
 // A show on the default asset pack for whole-frame benchmarks: an off-screen
 // display, no sound and a manual counter, driven one frame at a time. The
-// asset pack is the working directory while it lives; notices are dropped.
+// pack is the build's, read into memory; notices are dropped.
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 
 #include "app/bench.h"
 #include "platform/null_port.h"
-#include "base/notice.h"
 #include "driver/show.h"
 #include "platform/openmpt_audio.h"
+#include "support.h"
 
 namespace vorlith::bench {
 
@@ -19,9 +18,7 @@ class BenchShow {
  public:
   // Starts the show startMs into a run at 60 fps (as --start does: the frames
   // before it are played off-screen first).
-  explicit BenchShow(uint32_t startMs = 0) : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(VORLITH_ASSET_DIR);
-    setNoticeHandler([](void*, const char*, const char*) {}, nullptr);
+  explicit BenchShow(uint32_t startMs = 0) {
     target_.sink = [this](uint64_t, const uint32_t* pixels) {
       presentedAt_ = Clock::now();
       digest = frameDigest(digest, pixels);
@@ -32,6 +29,7 @@ class BenchShow {
     setup.counter = &counter_;
     setup.display = target_.display();
     setup.audio = silentAudioLibrary();
+    setup.assets = test::defaultPack().source();
     setup.virtualFps = 60;
     setup.start = ShowSeconds::fromMilliseconds(startMs);
     show = std::make_unique<Show>(&counter_);
@@ -39,8 +37,6 @@ class BenchShow {
   }
   ~BenchShow() {
     showShutdown(*show);
-    setNoticeHandler(nullptr, nullptr);
-    std::filesystem::current_path(previous_);
   }
   BenchShow(const BenchShow&) = delete;
   BenchShow& operator=(const BenchShow&) = delete;
@@ -74,7 +70,6 @@ class BenchShow {
     return std::chrono::duration<double>((end - begin) - (returnedAt_ - presentedAt_)).count();
   }
 
-  std::filesystem::path previous_;
   Counter counter_ = Counter::manual();
   NullDisplay target_;
   Clock::time_point presentedAt_{};

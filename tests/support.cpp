@@ -9,8 +9,8 @@
 #include <fstream>
 #include <random>
 
-#include "base/notice.h"
 #include "it_writer.h"
+#include "platform/asset_files.h"
 #include "platform/openmpt_audio.h"
 
 namespace vorlith::test {
@@ -29,14 +29,72 @@ void record(void* context, const char* caption, const char* text) {
   static_cast<NoticeRecorder*>(context)->notices.push_back({caption, text});
 }
 
+NoticeRecorder* activeRecorder = nullptr;
+
+// A pack path as a file system reads it: doubled slashes as one.
+std::string packKey(const std::string& path) {
+  std::string key;
+  for (char c : path)
+    if (!(c == '/' && !key.empty() && key.back() == '/')) key += c;
+  return key;
+}
+
 void put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
   b[at] = static_cast<uint8_t>(v);
   b[at + 1] = static_cast<uint8_t>(v >> 8);
 }
 }  // namespace
 
-NoticeRecorder::NoticeRecorder() { setNoticeHandler(record, this); }
-NoticeRecorder::~NoticeRecorder() { setNoticeHandler(nullptr, nullptr); }
+NoticeRecorder::NoticeRecorder() : previous_(activeRecorder) { activeRecorder = this; }
+NoticeRecorder::~NoticeRecorder() { activeRecorder = previous_; }
+NoticeSink NoticeRecorder::sink() { return {record, this}; }
+
+NoticeSink notices() {
+  return {[](void*, const char* caption, const char* text) {
+            if (activeRecorder)
+              record(activeRecorder, caption, text);
+            else
+              noticeToStderr(nullptr, caption, text);
+          },
+          nullptr};
+}
+
+Pack Pack::fromDirectory(const std::filesystem::path& dir) {
+  Pack pack;
+  for (const AssetEntry& entry : assetManifest) {
+    AssetFile file = readAssetFile(dir / entry.path);
+    if (file.status != AssetStatus::missing) pack.files_[packKey(entry.path)] = std::move(file);
+  }
+  return pack;
+}
+
+void Pack::set(const std::string& path, std::vector<uint8_t> bytes) {
+  files_[packKey(path)] = {AssetStatus::ok, std::move(bytes)};
+}
+
+void Pack::remove(const std::string& path) { files_.erase(packKey(path)); }
+
+const std::vector<uint8_t>& Pack::bytes(const std::string& path) const {
+  static const std::vector<uint8_t> none;
+  const auto found = files_.find(packKey(path));
+  return found == files_.end() ? none : found->second.bytes;
+}
+
+AssetSource Pack::source() const {
+  AssetSource source;
+  source.context = const_cast<Pack*>(this);
+  source.read = [](void* context, const AssetEntry& entry) {
+    const auto& files = static_cast<const Pack*>(context)->files_;
+    const auto found = files.find(packKey(entry.path));
+    return found == files.end() ? AssetFile{} : found->second;
+  };
+  return source;
+}
+
+const Pack& defaultPack() {
+  static const Pack pack = Pack::fromDirectory(defaultAssets());
+  return pack;
+}
 
 ScratchDirectory::ScratchDirectory(bool enter) {
   static std::mt19937_64 random(std::random_device{}());
@@ -105,12 +163,15 @@ std::vector<uint8_t> tinyModule() {
 }
 
 ShowRun runVirtualShow(uint32_t fps, const std::function<void(uint64_t, const uint32_t*)>& onFrame,
-                       const ShowSeconds& start) {
+                       const ShowSeconds& start, const Pack* pack) {
   // The very run a capture makes, handing every frame over instead of writing it.
   NoticeRecorder recorder;
+  const Pack here = pack ? Pack() : Pack::fromDirectory(".");
   NullRun run;
   run.fps = fps;
   run.start = start;
+  run.assets = (pack ? *pack : here).source();
+  run.notices = recorder.sink();
   uint64_t frames = 0;
   runNull(run, [&](uint64_t frame, const uint32_t* pixels) {
     if (onFrame) onFrame(frame, pixels);
@@ -140,9 +201,12 @@ Display ScriptedDisplay::display() {
   return d;
 }
 
-ShowHarness::ShowHarness(const AudioLibrary* audio) : show(std::make_unique<Show>(&counter)) {
+ShowHarness::ShowHarness(const AudioLibrary* audio)
+    : pack(Pack::fromDirectory(".")), show(std::make_unique<Show>(&counter)) {
   ShowSetup setup;
   setup.counter = &counter;
+  setup.assets = pack.source();
+  setup.notices = recorder.sink();
   setup.display = screen.display();
   setup.audio = audio ? audio : silentAudioLibrary();
   showStartup(*show, setup);
@@ -155,7 +219,9 @@ void ShowHarness::frameAt(uint32_t ms) {
   showFrame(*show);
 }
 
-OwnedImage loadPicture(const std::string& path) { return OwnedImage(imageLoad(path.c_str())); }
+OwnedImage loadPicture(const std::string& path) {
+  return OwnedImage(imageLoad(readAssetFile(path), path.c_str(), notices()));
+}
 
 void loadTunnelTexture(Tunnel& tunnel, const std::string& path) {
   std::vector<uint8_t> bytes;

@@ -4,9 +4,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "base/asset_source.h"
+#include "base/notice.h"
 
 #include "platform/null_port.h"
 #include "driver/display.h"
@@ -19,13 +23,41 @@ struct RecordedNotice {
   std::string text;
 };
 
-// Records every notice while it lives (instead of showing it).
+// Records every notice given to notices() while it lives (instead of
+// printing it); the latest recorder made gets them.
 class NoticeRecorder {
  public:
   NoticeRecorder();
   ~NoticeRecorder();
+  NoticeRecorder(const NoticeRecorder&) = delete;
+  NoticeRecorder& operator=(const NoticeRecorder&) = delete;
+  NoticeSink sink();
   std::vector<RecordedNotice> notices;
+
+ private:
+  NoticeRecorder* previous_;
 };
+
+// The tests' notice sink: the living recorder, else stderr.
+NoticeSink notices();
+
+// An asset pack held in memory, files by their path in the pack (a doubled
+// slash reads as one, as in a file system).
+class Pack {
+ public:
+  // Every file of the manifest that dir holds, as a pack directory gives it.
+  static Pack fromDirectory(const std::filesystem::path& dir);
+  void set(const std::string& path, std::vector<uint8_t> bytes);
+  void remove(const std::string& path);
+  const std::vector<uint8_t>& bytes(const std::string& path) const;
+  AssetSource source() const;
+
+ private:
+  std::map<std::string, AssetFile> files_;
+};
+
+// The default pack made by the build, read once.
+const Pack& defaultPack();
 
 // A fresh empty directory that is removed again; optionally the working
 // directory while it lives.
@@ -52,13 +84,14 @@ std::vector<uint8_t> tgaBytes(int width, int height, int depth, const std::vecto
 std::vector<uint8_t> tinyModule();
 
 // The whole show on the virtual clock with an off-screen display; calls
-// onFrame with each presented frame. Runs from the working directory.
+// onFrame with each presented frame. Plays the given pack, else the one in
+// the working directory.
 struct ShowRun {
   uint64_t frames = 0;
   std::vector<RecordedNotice> notices;
 };
 ShowRun runVirtualShow(uint32_t fps, const std::function<void(uint64_t, const uint32_t*)>& onFrame = {},
-                       const ShowSeconds& start = {});
+                       const ShowSeconds& start = {}, const Pack* pack = nullptr);
 
 // A display that keeps the last presented frame and plays back queued keys.
 struct ScriptedDisplay {
@@ -70,8 +103,8 @@ struct ScriptedDisplay {
   Display display();
 };
 
-// A show started in the working directory on a manual counter, to be driven
-// frame by frame at chosen show times.
+// A show started on the pack in the working directory on a manual counter,
+// to be driven frame by frame at chosen show times.
 struct ShowHarness {
   explicit ShowHarness(const AudioLibrary* audio = nullptr);
   ~ShowHarness();
@@ -81,10 +114,12 @@ struct ShowHarness {
   Counter counter = Counter::manual();
   ScriptedDisplay screen;
   NoticeRecorder recorder;
+  Pack pack;
   std::unique_ptr<Show> show;
 };
 
-// A picture as the show loads it (with the loader's notices), owned.
+// A picture file as the show loads it (with the loader's notices to
+// notices()), owned.
 OwnedImage loadPicture(const std::string& path);
 
 // Hands a tunnel its texture from a file as the show reads it: a missing file

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "app/asset_discovery.h"
+#include "platform/asset_files.h"
 #include "support.h"
 
 namespace vorlith {
@@ -218,6 +219,33 @@ TEST(HonestStart, NoSoundDeviceKeepsTheNoticeAndPointsAtMute) {
   EXPECT_NE(o.err.find("vorlith: no sound device could be opened"), std::string::npos) << o.err;
   // Muted, nothing is opened and nothing is said.
   EXPECT_EQ(run("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=no-such-driver " + program + " --mute --start 182.9").err, "");
+}
+
+}  // namespace
+}  // namespace vorlith
+
+namespace vorlith {
+namespace {
+
+TEST(PackDirectory, GivesEachFileOrWhyNot) {
+  test::ScratchDirectory pack;
+  test::writeFile(pack.file("gfx/vorlith.tga"), {1, 2, 3});
+  test::writeFile(pack.file("gfx/blob_1.tga"), {4, 5});
+  std::filesystem::create_directories(pack.file("music/brimtale.it"));  // a directory where a file should be
+  // A sparse file just over the limit: refused by its size, never read.
+  test::writeFile(pack.file("gfx/the_end.tga"), {});
+  std::filesystem::resize_file(pack.file("gfx/the_end.tga"), assetMaxBytes + 1);
+  const AssetSource source = packDirectorySource(pack.path());
+
+  const AssetFile logo = source(Asset::logo);
+  EXPECT_EQ(logo.status, AssetStatus::ok);
+  EXPECT_EQ(logo.bytes, (std::vector<uint8_t>{1, 2, 3}));
+  // The show's doubled slash is joined as it is and read as one.
+  EXPECT_EQ(source(Asset::blobSprite).bytes, (std::vector<uint8_t>{4, 5}));
+  EXPECT_EQ(source(Asset::title).status, AssetStatus::missing);
+  EXPECT_EQ(source(Asset::module).status, AssetStatus::unreadable);
+  EXPECT_EQ(source(Asset::endPicture).status, AssetStatus::tooLarge);
+  EXPECT_TRUE(source(Asset::endPicture).bytes.empty());
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ constexpr uint32_t key = 0x00FF0000;
 struct Loaded {
   explicit Loaded(const std::string& name) {
     test::NoticeRecorder recorder;
-    image = imageLoad((defaultAssets() + "/gfx/" + name).c_str());
+    image = test::loadPicture(defaultAssets() + "/gfx/" + name).release();
     notices = recorder.notices.size();
   }
   ~Loaded() { imageFree(image); }

@@ -3,7 +3,6 @@
 // and (in the sanitizer build) touches no memory it does not own.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <ostream>
 #include <random>
 #include <string>
@@ -241,17 +240,15 @@ class BadAsset : public testing::TestWithParam<Case> {};
 TEST_P(BadAsset, GivesItsNoticesAndTheShowRunsToItsEnd) {
   const Asset& asset = *GetParam().asset;
   const Bad bad = GetParam().bad;
-  test::ScratchDirectory dir(true);
-  for (const char* sub : {"gfx", "music"})
-    std::filesystem::copy(std::filesystem::path(test::defaultAssets()) / sub, sub);
-  const std::vector<uint8_t> original = test::readFile(asset.path);
+  test::Pack pack = test::defaultPack();
+  const std::vector<uint8_t> original = pack.bytes(asset.path);
   ASSERT_GE(original.size(), 18u);
   if (bad == Bad::missing)
-    std::filesystem::remove(asset.path);
+    pack.remove(asset.path);
   else
-    test::writeFile(asset.path, badFile(asset, bad, original));
+    pack.set(asset.path, badFile(asset, bad, original));
 
-  const test::ShowRun run = test::runVirtualShow(fps);
+  const test::ShowRun run = test::runVirtualShow(fps, {}, {}, &pack);
 
   std::vector<std::string> notices;
   for (const auto& n : run.notices) notices.push_back(n.caption + ": " + n.text);

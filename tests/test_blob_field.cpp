@@ -28,7 +28,7 @@ using Frame = test::FrameBuffer;
 struct OneBlob {
   explicit OneBlob(const std::vector<std::pair<int, uint32_t>>& sprite) : dir(true) {
     writeSprite(sprite);
-    field.init(1, OwnedImage(imageLoad("gfx/blob_1.tga")));
+    field.init(1, test::loadPicture("gfx/blob_1.tga"));
   }
   ~OneBlob() { field.destroy(); }
   BlobParticle& particle() { return field.particles[0]; }
@@ -41,7 +41,7 @@ struct OneBlob {
 TEST(BlobField, StartCloudAndSetters) {
   OneBlob b({});
   b.field.destroy();
-  b.field.init(200, OwnedImage(imageLoad("gfx/blob_1.tga")));
+  b.field.init(200, test::loadPicture("gfx/blob_1.tga"));
   ASSERT_EQ(b.field.particleCount, 200);
   EXPECT_EQ(b.field.spriteWidth, 16);
   EXPECT_EQ(b.field.spriteHeight, 16);

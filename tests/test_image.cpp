@@ -10,9 +10,12 @@ namespace vorlith {
 namespace {
 
 using test::NoticeRecorder;
-using test::ScratchDirectory;
 using test::tgaBytes;
-using test::writeFile;
+
+// Decodes a file's bytes, the notices to the recorder.
+Image* decode(const std::vector<uint8_t>& bytes, const char* name, NoticeRecorder& recorder) {
+  return decodeTga(bytes.data(), bytes.size(), name, recorder.sink());
+}
 
 TEST(Image, CreateGivesZeroedFrameAndWrapCopiesNothing) {
   Image* image = imageCreate(320, 200, 32);
@@ -39,12 +42,10 @@ TEST(Image, BytesPerLineFollowsDepth) {
 }
 
 TEST(ImageLoad, FlipsRowsAndKeepsFileBytes) {
-  ScratchDirectory dir;
   // Three stored rows (bottom first) of two pixels; distinct channels and alpha.
-  writeFile(dir.file("a.tga"), tgaBytes(2, 3, 32, {0x11000001, 0x11000001, 0x22000002, 0x22000002, 0x33000003,
-                                                   0x33000003}));
   NoticeRecorder recorder;
-  Image* image = imageLoad(dir.file("a.tga").c_str());
+  Image* image = decode(tgaBytes(2, 3, 32, {0x11000001, 0x11000001, 0x22000002, 0x22000002, 0x33000003, 0x33000003}),
+                        "a.tga", recorder);
   ASSERT_NE(image, nullptr);
   EXPECT_TRUE(recorder.notices.empty());
   EXPECT_EQ(image->width, 2);
@@ -57,8 +58,7 @@ TEST(ImageLoad, FlipsRowsAndKeepsFileBytes) {
   EXPECT_EQ(words[5], 0x11000001u);
   imageFree(image);
 
-  writeFile(dir.file("b.tga"), tgaBytes(3, 1, 32, {0x00FF0000, 0x0000FF00, 0x000000FF}));
-  image = imageLoad(dir.file("b.tga").c_str());
+  image = decode(tgaBytes(3, 1, 32, {0x00FF0000, 0x0000FF00, 0x000000FF}), "b.tga", recorder);
   ASSERT_NE(image, nullptr);
   EXPECT_EQ(imageWords(*image)[0], 0x00FF0000u);
   EXPECT_EQ(imageWords(*image)[2], 0x000000FFu);
@@ -66,12 +66,10 @@ TEST(ImageLoad, FlipsRowsAndKeepsFileBytes) {
 }
 
 TEST(ImageLoad, ShortPixelDataLoadsSilentlyWithZeroes) {
-  ScratchDirectory dir;
   auto bytes = tgaBytes(2, 2, 32, {0x01020304, 0x05060708, 0x090A0B0C, 0x0D0E0F10});
   bytes.resize(18 + 6);  // one and a half pixels of the bottom row
-  writeFile(dir.file("short.tga"), bytes);
   NoticeRecorder recorder;
-  Image* image = imageLoad(dir.file("short.tga").c_str());
+  Image* image = decode(bytes, "short.tga", recorder);
   ASSERT_NE(image, nullptr);
   EXPECT_TRUE(recorder.notices.empty());
   const uint32_t* words = imageWords(*image);
@@ -85,11 +83,10 @@ TEST(ImageLoad, ShortPixelDataLoadsSilentlyWithZeroes) {
 struct FailureCase {
   const char* name;
   std::vector<uint8_t> bytes;
-  const char* format;  // the expected text, %s standing for the path
+  const char* format;  // the expected text, %s standing for the name
 };
 
 TEST(ImageLoad, EveryFailureGivesOneNoticeAndNoImage) {
-  ScratchDirectory dir;
   const auto good = tgaBytes(1, 1, 32, {0x00ABCDEF});
   const char* refused =
       "Can't use file (%s): not an uncompressed 32-bit true-colour TGA without ID field or colour map";
@@ -109,31 +106,37 @@ TEST(ImageLoad, EveryFailureGivesOneNoticeAndNoImage) {
                                                           "4096x4096"},
   };
   for (const auto& c : cases) {
-    const std::string path = dir.file(c.name);
-    writeFile(path, c.bytes);
     NoticeRecorder recorder;
-    EXPECT_EQ(imageLoad(path.c_str()), nullptr) << c.name;
+    EXPECT_EQ(decode(c.bytes, c.name, recorder), nullptr) << c.name;
     ASSERT_EQ(recorder.notices.size(), 1u) << c.name;
     std::string expected = c.format;
-    expected.replace(expected.find("%s"), 2, path);
+    expected.replace(expected.find("%s"), 2, c.name);
     EXPECT_EQ(recorder.notices[0].text, expected) << c.name;
     EXPECT_EQ(recorder.notices[0].caption, "DUMP imageLoad()");
   }
 }
 
-TEST(ImageLoad, MissingFileAndNullPath) {
+TEST(ImageLoad, FilesTheSourceCouldNotGiveAndNullName) {
   NoticeRecorder recorder;
-  EXPECT_EQ(imageLoad("gfx/no-such-picture.tga"), nullptr);
-  EXPECT_EQ(imageLoad(nullptr), nullptr);
-  ASSERT_EQ(recorder.notices.size(), 2u);
+  const AssetFile good{AssetStatus::ok, tgaBytes(1, 1, 32, {0x00ABCDEF})};
+  EXPECT_EQ(imageLoad({AssetStatus::missing, {}}, "gfx/no-such-picture.tga", recorder.sink()), nullptr);
+  EXPECT_EQ(imageLoad({AssetStatus::unreadable, {}}, "gfx/locked.tga", recorder.sink()), nullptr);
+  EXPECT_EQ(imageLoad({AssetStatus::tooLarge, {}}, "gfx/vast.tga", recorder.sink()), nullptr);
+  EXPECT_EQ(imageLoad(good, nullptr, recorder.sink()), nullptr);
+  OwnedImage loaded(imageLoad(good, "gfx/good.tga", recorder.sink()));
+  ASSERT_EQ(recorder.notices.size(), 4u);
   EXPECT_EQ(recorder.notices[0].text, "Can't open file -> gfx/no-such-picture.tga");
-  EXPECT_EQ(recorder.notices[1].text, "Opening a TGA with NULL filename");
+  EXPECT_EQ(recorder.notices[1].text, "Can't open file -> gfx/locked.tga");
+  EXPECT_EQ(recorder.notices[2].text, "Can't use file (gfx/vast.tga): larger than 134217728 bytes");
+  EXPECT_EQ(recorder.notices[3].text, "Opening a TGA with NULL filename");
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(imageWords(*loaded)[0], 0x00ABCDEFu);
 }
 
 TEST(ImageLoad, MessageOfAnyPathLengthIsBounded) {
   const std::string path = "missing/" + std::string(9000, 'x') + ".tga";
   NoticeRecorder recorder;
-  EXPECT_EQ(imageLoad(path.c_str()), nullptr);
+  EXPECT_EQ(imageLoad({}, path.c_str(), recorder.sink()), nullptr);
   ASSERT_EQ(recorder.notices.size(), 1u);
   EXPECT_EQ(recorder.notices[0].text.size(), 4999u);
   EXPECT_EQ(recorder.notices[0].text.rfind("Can't open file -> missing/xxx", 0), 0u);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -17,7 +18,6 @@ namespace vorlith {
 namespace {
 
 using test::NoticeRecorder;
-using test::ScratchDirectory;
 
 // An audio library that writes down each call and fails where it is told to.
 struct FakeLibrary {
@@ -38,8 +38,8 @@ struct FakeLibrary {
                               std::to_string(flags));
       return self(c).initWorks;
     };
-    a.musicLoad = [](void* c, const char* path) {
-      self(c).calls.push_back(std::string("load ") + path);
+    a.musicLoad = [](void* c, const AssetFile& file) {
+      self(c).calls.push_back("load " + std::string(file.bytes.begin(), file.bytes.end()));
       return self(c).loadWorks ? 7u : 0u;
     };
     a.start = [](void* c) {
@@ -58,16 +58,23 @@ struct FakeLibrary {
   static FakeLibrary& self(void* c) { return *static_cast<FakeLibrary*>(c); }
 };
 
+// The player's state over a library, its notices to the recorder.
+MusicPlayer player(const AudioLibrary* library, NoticeRecorder& recorder) { return {library, recorder.sink(), 0}; }
+
+// A file as a source gives it.
+AssetFile file(const std::vector<uint8_t>& bytes) { return {AssetStatus::ok, bytes}; }
+AssetFile file(const char* text) { return file(std::vector<uint8_t>(text, text + std::strlen(text))); }
+
 TEST(Music, CallsTheLibraryInOrder) {
   FakeLibrary fake;
   const AudioLibrary table = fake.table();
   NoticeRecorder recorder;
-  musicUseLibrary(&table);
-  EXPECT_TRUE(musicOpen("music/brimtale.it"));
-  musicPlay();
-  musicClose();
+  MusicPlayer music = player(&table, recorder);
+  EXPECT_TRUE(musicOpen(music, file("IMPM")));
+  musicPlay(music);
+  musicClose(music);
   EXPECT_TRUE(recorder.notices.empty());
-  const std::vector<std::string> expected = {"version", "init -1 44100 0", "load music/brimtale.it", "start",
+  const std::vector<std::string> expected = {"version", "init -1 44100 0", "load IMPM", "start",
                                              "play 7 0 -1 1", "free"};
   EXPECT_EQ(fake.calls, expected);
 }
@@ -91,48 +98,46 @@ TEST(Music, EachFailureGivesOneNoticeAndStopsThere) {
     fake.loadWorks = c.load;
     const AudioLibrary table = fake.table();
     NoticeRecorder recorder;
-    musicUseLibrary(&table);
-    EXPECT_FALSE(musicOpen("music/brimtale.it"));
+    MusicPlayer music = player(&table, recorder);
+    EXPECT_FALSE(musicOpen(music, file("IMPM")));
     ASSERT_EQ(recorder.notices.size(), 1u) << c.text;
     EXPECT_EQ(recorder.notices[0].caption, "Error");
     EXPECT_EQ(recorder.notices[0].text, c.text);
     EXPECT_EQ(fake.calls.size(), c.calls);
     // The show still plays and closes the music after a failure.
-    musicPlay();
-    musicClose();
+    musicPlay(music);
+    musicClose(music);
     EXPECT_EQ(fake.calls.back(), "free");
   }
 }
 
-TEST(OpenmptAudio, ReportsMissingAndMalformedModules) {
-  ScratchDirectory dir;
-  test::writeFile(dir.file("noise.it"), std::vector<uint8_t>(3000, 0x5A));
+TEST(OpenmptAudio, ReportsMissingUnreadableLargeAndMalformedModules) {
   OpenmptAudio audio(false);
-  const AudioLibrary* library = audio.library();
   NoticeRecorder recorder;
-  musicUseLibrary(library);
-  EXPECT_FALSE(musicOpen(dir.file("absent.it").c_str()));
-  musicClose();
-  EXPECT_FALSE(musicOpen(dir.file("noise.it").c_str()));
-  musicClose();
-  ASSERT_EQ(recorder.notices.size(), 2u);
+  MusicPlayer music = player(audio.library(), recorder);
+  for (const AssetFile& module : {AssetFile{AssetStatus::missing, {}}, AssetFile{AssetStatus::unreadable, {}},
+                                  AssetFile{AssetStatus::tooLarge, {}}, file(std::vector<uint8_t>(3000, 0x5A))}) {
+    EXPECT_FALSE(musicOpen(music, module));
+    musicClose(music);
+  }
+  ASSERT_EQ(recorder.notices.size(), 4u);
   EXPECT_EQ(recorder.notices[0].text, "Can't play the file\n(error code: 2)");
-  EXPECT_EQ(recorder.notices[1].text, "Can't play the file\n(error code: 41)");
+  EXPECT_EQ(recorder.notices[1].text, "Can't play the file\n(error code: 2)");
+  EXPECT_EQ(recorder.notices[2].text, "Can't play the file\n(error code: 1)");
+  EXPECT_EQ(recorder.notices[3].text, "Can't play the file\n(error code: 41)");
 }
 
 TEST(OpenmptAudio, PlaysAModuleThroughTheOutput) {
   // SDL's dummy audio driver (set by the test environment) pulls samples in
   // real time without a sound card.
-  ScratchDirectory dir;
-  test::writeFile(dir.file("tiny.it"), test::tinyModule());
   OpenmptAudio audio(true);
   NoticeRecorder recorder;
-  musicUseLibrary(audio.library());
-  ASSERT_TRUE(musicOpen(dir.file("tiny.it").c_str()));
-  musicPlay();
+  MusicPlayer music = player(audio.library(), recorder);
+  ASSERT_TRUE(musicOpen(music, file(test::tinyModule())));
+  musicPlay(music);
   for (int i = 0; i < 200 && audio.audibleFrames() < 4410; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  musicClose();
+  musicClose(music);
   EXPECT_TRUE(recorder.notices.empty());
   EXPECT_GE(audio.audibleFrames(), 4410u);
 }

@@ -23,14 +23,13 @@ namespace {
 
 using test::ScratchDirectory;
 
-// The default asset pack is the working directory while it lives.
-struct InDefaultAssets {
-  InDefaultAssets() : previous(std::filesystem::current_path()) {
-    std::filesystem::current_path(test::defaultAssets());
-  }
-  ~InDefaultAssets() { std::filesystem::current_path(previous); }
-  std::filesystem::path previous;
-};
+// A capture of the default pack.
+CaptureOptions capture(const std::string& output) {
+  CaptureOptions options;
+  options.output = output;
+  options.assets = test::defaultAssets();
+  return options;
+}
 
 ShowSeconds seconds(const char* text) {
   ShowSeconds s;
@@ -103,10 +102,8 @@ TEST(Seek, CaptureBegunPartWayIsTheWholeShowFromThere) {
   // Starts in every scene and on both sides of its changes (10.356, 55.232,
   // 110.464 and 162.244 s): the cube's trail, the ribbons, the tunnel's
   // angles, the levels and the uncleared surface all carry over.
-  InDefaultAssets assets;
   ScratchDirectory out;
-  CaptureOptions whole;
-  whole.output = out.file("whole.txt");
+  CaptureOptions whole = capture(out.file("whole.txt"));
   whole.fps = 30;
   ASSERT_EQ(runCapture(whole), 0);
   const auto wholeLines = digestLines(whole.output);
@@ -115,8 +112,7 @@ TEST(Seek, CaptureBegunPartWayIsTheWholeShowFromThere) {
   std::set<uint64_t> checked = {0, 1, 2, 3, 4, 5};
   for (uint64_t k = 6; k <= 60; k += 6) checked.insert(k);
   for (const char* start : {"5", "10.3", "12", "30", "60.5", "100", "110.4", "162.3", "170"}) {
-    CaptureOptions clip;
-    clip.output = out.file(std::string("clip-") + start + ".txt");
+    CaptureOptions clip = capture(out.file(std::string("clip-") + start + ".txt"));
     clip.fps = 30;
     clip.start = seconds(start);
     clip.frames = checked;
@@ -132,16 +128,13 @@ TEST(Seek, CaptureBegunPartWayIsTheWholeShowFromThere) {
 }
 
 TEST(Seek, CapturedPngFramesAndTheirSoundBeginExactlyAtTheStart) {
-  InDefaultAssets assets;
   ScratchDirectory out;
   // The whole show's frames 900..905 (30 s at 30 fps), and a capture of 30 s
   // to 30.2 s with its sound.
-  CaptureOptions whole;
-  whole.output = out.file("whole");
+  CaptureOptions whole = capture(out.file("whole"));
   whole.frames = {900, 901, 902, 903, 904, 905};
   ASSERT_EQ(runCapture(whole), 0);
-  CaptureOptions clip;
-  clip.output = out.file("clip");
+  CaptureOptions clip = capture(out.file("clip"));
   clip.start = seconds("30");
   clip.until = seconds("30.2");
   ASSERT_EQ(runCapture(clip), 0);
@@ -153,8 +146,7 @@ TEST(Seek, CapturedPngFramesAndTheirSoundBeginExactlyAtTheStart) {
   EXPECT_FALSE(std::filesystem::exists(out.file("clip/" + frameFileName(6))));
 
   // The sound of 30.0 to 30.2 s is that part of the sound from 0 to 30.2 s.
-  CaptureOptions song;
-  song.output = out.file("song.wav");
+  CaptureOptions song = capture(out.file("song.wav"));
   song.until = seconds("30.2");
   ASSERT_EQ(runCapture(song), 0);
   const auto part = test::readFile(out.file("clip/audio.wav"));
@@ -206,13 +198,12 @@ struct PositionRecorder {
 TEST(Seek, WindowBegunPartWayShowsTheWholeRunsFrameFirstWithTheMusicThere) {
   // A display at 50 Hz on the real clock. Before the fix the first frames
   // after a start were black or from the wrong picture, and the cube had no trail.
-  InDefaultAssets assets;
-  test::NoticeRecorder recorder;
   for (const char* start : {"30", "100"}) {
     const uint64_t n = seconds(start).frameAt(50);
     std::vector<uint32_t> expected;
     NullRun whole;
     whole.fps = 50;
+    whole.assets = test::defaultPack().source();
     runNull(whole, [&](uint64_t k, const uint32_t* pixels) {
       if (k == n) expected.assign(pixels, pixels + framePixels);
       return k < n;
@@ -227,6 +218,7 @@ TEST(Seek, WindowBegunPartWayShowsTheWholeRunsFrameFirstWithTheMusicThere) {
     setup.display = screen.display();
     setup.display.frameRate = [](void*) { return 50u; };
     setup.audio = &music.library;
+    setup.assets = test::defaultPack().source();
     setup.start = seconds(start);
     Show show(&counter);
     ASSERT_TRUE(showStartup(show, setup));

@@ -103,8 +103,8 @@ const page = {
   },
 };
 
-// Reads the pack listed in assets/pack.json into the core's file system,
-// under the paths the show opens. A file that can't be fetched is left out,
+// Fetches the pack listed in assets/pack.json and hands each file to the
+// core under its path in the pack. A file that can't be fetched is left out,
 // so the show says so itself when it looks for it.
 async function loadPack(module) {
   let files = [];
@@ -125,15 +125,16 @@ async function loadPack(module) {
       }
     }),
   );
-  const fs = module.FS;
-  fs.mkdirTree('/pack');
+  const encoder = new TextEncoder();
   files.forEach((name, i) => {
     if (!contents[i]) return;
-    const slash = name.lastIndexOf('/');
-    if (slash > 0) fs.mkdirTree(`/pack/${name.slice(0, slash)}`);
-    fs.writeFile(`/pack/${name}`, contents[i]);
+    const path = encoder.encode(name);
+    const at = module._vorlith_pack_file(path.length, contents[i].length);
+    if (!at) return;
+    // Read HEAPU8 after the call: the memory may have grown and moved.
+    module.HEAPU8.set(path, at);
+    module.HEAPU8.set(contents[i], at + path.length);
   });
-  fs.chdir('/pack');
 }
 
 // Gives the page back to the browser between slices of work.

@@ -7,8 +7,8 @@
 #include "app/asset_discovery.h"
 #include "app/bench.h"
 #include "capture/capture.h"
-#include "base/notice.h"
 #include "driver/show.h"
+#include "platform/asset_files.h"
 #include "platform/openmpt_audio.h"
 #include "platform/sdl_display.h"
 
@@ -16,14 +16,13 @@ namespace vorlith {
 
 namespace {
 
-int playInWindow(const Options& options) {
+int playInWindow(const Options& options, const std::filesystem::path& assets) {
   std::string noDisplay;
   if (!displayReachable(noDisplay)) {
     std::fprintf(stderr, "vorlith: %s\n", noDisplay.c_str());
     SDL_Quit();
     return 1;
   }
-  if (!options.noDialogs) setNoticeHandler(sdlNotice, nullptr);
   Counter counter = Counter::real();
   SdlDisplay window(options.window);
   OpenmptAudio audio(true);
@@ -32,8 +31,11 @@ int playInWindow(const Options& options) {
   setup.display = window.display();
   setup.audio = options.mute ? silentAudioLibrary() : audio.library();
   setup.start = options.start;
-  const int status = runShow(setup);
-  setNoticeHandler(nullptr, nullptr);
+  setup.assets = packDirectorySource(assets);
+  setup.notices = options.noDialogs ? stderrNotices : NoticeSink{sdlNotice, nullptr};
+  const char* failure = nullptr;
+  const int status = runShow(setup, &failure);
+  if (failure) std::fprintf(stderr, "vorlith: %s\n", failure);
   SDL_Quit();
   return status;
 }
@@ -59,19 +61,22 @@ int appMain(int argc, const char* const* argv) {
   if (!options.capture.empty()) options.capture = std::filesystem::absolute(options.capture).string();
   // Without --assets: the pack in the working directory, else the one that came with the program.
   if (options.assets.empty()) options.assets = defaultAssetDirectory(argc > 0 ? argv[0] : nullptr);
-  if (!options.assets.empty()) {
+  // The show's files are read by their paths joined to the pack's directory.
+  const std::filesystem::path assets(options.assets);
+  if (!assets.empty()) {
     std::error_code failure;
-    std::filesystem::current_path(options.assets, failure);
-    if (failure) {
+    if (!std::filesystem::is_directory(assets, failure)) {
+      if (!failure) failure = std::make_error_code(std::errc::not_a_directory);
       std::fprintf(stderr, "vorlith: can't use the asset directory %s: %s\n", options.assets.c_str(),
                    failure.message().c_str());
       return 2;
     }
   }
-  if (options.mode == Options::Mode::bench) return runBench(options.fps);
+  if (options.mode == Options::Mode::bench) return runBench(options.fps, assets);
   if (options.mode == Options::Mode::capture) {
     CaptureOptions capture;
     capture.output = options.capture;
+    capture.assets = assets;
     capture.fps = options.fps;
     capture.frames = options.frames;
     capture.start = options.start;
@@ -82,7 +87,7 @@ int appMain(int argc, const char* const* argv) {
     capture.replace = options.replace;
     return runCapture(capture);
   }
-  return playInWindow(options);
+  return playInWindow(options, assets);
 }
 
 }  // namespace vorlith

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "driver/frame_timer.h"
+#include "platform/asset_files.h"
 #include "platform/null_port.h"
 #include "driver/schedule.h"
 #include "image/image.h"
@@ -33,19 +34,21 @@ double medianOf(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-int runBench(uint32_t fps) {
+int runBench(uint32_t fps, const std::filesystem::path& assets) {
   using Clock = std::chrono::steady_clock;
   // Without a pack the show still runs, drawing next to nothing: say so, or
   // the figures would pass for the show's.
   std::string emptyShow;
   std::error_code ignored;
-  if (!std::filesystem::is_directory("gfx", ignored) && !std::filesystem::is_directory("music", ignored))
-    emptyShow = "no asset pack in " + std::filesystem::current_path(ignored).string() +
+  const std::filesystem::path pack = assets.empty() ? std::filesystem::current_path(ignored) : assets;
+  if (!std::filesystem::is_directory(pack / "gfx", ignored) && !std::filesystem::is_directory(pack / "music", ignored))
+    emptyShow = "no asset pack in " + pack.string() +
                 " (no gfx/, no music/): timing an empty show; --assets DIR names the pack";
   std::vector<std::vector<double>> costs(sceneCount + 1);
   uint64_t digest = fnvOffsetBasis;
   NullRun run;
   run.fps = fps;
+  run.assets = packDirectorySource(assets);
   const auto begin = Clock::now();
   auto last = begin;
   double startup = 0;

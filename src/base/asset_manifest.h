@@ -45,11 +45,14 @@ inline constexpr AssetEntry assetManifest[] = {
 
 inline constexpr size_t assetCount = sizeof assetManifest / sizeof assetManifest[0];
 
-// The path the show opens an asset by.
-constexpr const char* assetPath(Asset asset) {
+// The manifest's entry of an asset.
+constexpr const AssetEntry& assetEntry(Asset asset) {
   for (const AssetEntry& entry : assetManifest)
-    if (entry.asset == asset) return entry.path;
-  return "";
+    if (entry.asset == asset) return entry;
+  return assetManifest[0];
 }
+
+// The path the show names an asset by.
+constexpr const char* assetPath(Asset asset) { return assetEntry(asset).path; }
 
 }  // namespace vorlith

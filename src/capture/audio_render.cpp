@@ -4,6 +4,7 @@
 #include <libopenmpt/libopenmpt.hpp>
 
 #include "capture/interrupt.h"
+#include "platform/asset_files.h"
 #include "platform/openmpt_audio.h"
 
 namespace vorlith {
@@ -12,11 +13,14 @@ uint64_t audioSampleAt(uint64_t frame, uint32_t fps) {
   return (frame * 2 * audioSampleRate + fps) / (2 * uint64_t{fps});
 }
 
-bool renderModuleAudio(const std::string& path, uint64_t first, uint64_t count, std::vector<int16_t>& samples) {
+bool renderModuleAudio(const std::filesystem::path& path, uint64_t first, uint64_t count,
+                       std::vector<int16_t>& samples) {
   samples.assign(count * 2, 0);
-  // Opened exactly as the live player opens it.
+  // Read and opened exactly as the live player reads and opens it.
+  const AssetFile file = readAssetFile(path);
+  if (file.status != AssetStatus::ok) return false;
   int error = audioOk;
-  const auto module = openModule(path.c_str(), error);
+  const auto module = openModule(file.bytes.data(), file.bytes.size(), error);
   if (!module) return false;
   constexpr size_t chunk = 4096;
   std::vector<int16_t> skipped(chunk * 2);

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,7 @@ uint64_t audioSampleAt(uint64_t frame, uint32_t fps);
 // sound is silence. False only when the module could not be read (the
 // samples are then all silent). Stops early, leaving the rest silent, when a
 // capture is interrupted.
-bool renderModuleAudio(const std::string& path, uint64_t first, uint64_t count, std::vector<int16_t>& samples);
+bool renderModuleAudio(const std::filesystem::path& path, uint64_t first, uint64_t count, std::vector<int16_t>& samples);
 
 // A 44100 Hz 16-bit stereo WAV file of interleaved samples, byte for byte.
 std::vector<uint8_t> wavBytes(const std::vector<int16_t>& samples);

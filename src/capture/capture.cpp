@@ -18,6 +18,8 @@
 #include "driver/schedule.h"
 #include "image/frame_digest.h"
 #include "image/image.h"
+#include "base/asset_manifest.h"
+#include "platform/asset_files.h"
 #include "platform/null_port.h"
 
 namespace vorlith {
@@ -25,8 +27,6 @@ namespace vorlith {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr const char* modulePath = "music/brimtale.it";
 
 // The longest GIF made, and its highest frame rate: GIF frame times are
 // whole hundredths of a second, and players slow down shorter ones.
@@ -77,6 +77,7 @@ NullRun nullRun(const CaptureOptions& options, const CaptureSpan& span) {
   run.fps = options.fps;
   run.start = options.start;
   run.frameLimit = span.count;
+  run.assets = packDirectorySource(options.assets);
   return run;
 }
 
@@ -87,7 +88,8 @@ bool renderSound(const CaptureOptions& options, const CaptureSpan& span, bool ne
   const uint64_t first = audioSampleAt(span.first, options.fps);
   const uint64_t end = audioSampleAt(span.first + span.count, options.fps);
   std::vector<int16_t> samples;
-  if (!renderModuleAudio(modulePath, first, end - first, samples) && needModule) {
+  const char* modulePath = assetPath(Asset::module);
+  if (!renderModuleAudio(options.assets / modulePath, first, end - first, samples) && needModule) {
     error = writeError(options.output, std::string("the module ") + modulePath + " can't be read");
     return false;
   }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -12,6 +13,7 @@ struct CaptureOptions {
   // .gif), the sound alone (.wav, .flac), the frames' digests (.txt), or,
   // without an extension, a directory of PNG frames and audio.wav.
   std::string output;
+  std::filesystem::path assets;  // the pack's directory (empty: the working directory)
   uint32_t fps = 30;           // frames per second of the virtual clock
   std::set<uint64_t> frames;   // frames (of the capture, from 0) to write; empty writes every frame
   ShowSeconds start;           // begin at frame round(start * fps) of the show

@@ -6,7 +6,6 @@
 #include <new>
 
 #include "base/asset_manifest.h"
-#include "base/notice.h"
 #include "driver/scenes.h"
 #include "driver/schedule.h"
 #include "image/raster.h"
@@ -52,16 +51,18 @@ uint32_t displayRate(const Display& display) {
   return rate ? rate : 60;
 }
 
-OwnedImage loadPicture(Asset asset) { return OwnedImage(imageLoad(assetPath(asset))); }
+OwnedImage loadPicture(const ShowSetup& setup, Asset asset) {
+  return OwnedImage(imageLoad(setup.assets(asset), assetPath(asset), setup.notices));
+}
 
 // A picture that loads but that its user can't take is refused like an
 // unreadable one: one notice, and the show goes on without it.
-OwnedImage loadPictureIf(Asset asset, bool (*fits)(const Image&), const char* need) {
-  OwnedImage picture = loadPicture(asset);
+OwnedImage loadPictureIf(const ShowSetup& setup, Asset asset, bool (*fits)(const Image&), const char* need) {
+  OwnedImage picture = loadPicture(setup, asset);
   if (!picture || fits(*picture)) return picture;
   char text[512];
   std::snprintf(text, sizeof text, "Can't use file (%s): %s", assetPath(asset), need);
-  notice(imageLoadCaption, text);
+  setup.notices(imageLoadCaption, text);
   return nullptr;
 }
 
@@ -69,34 +70,18 @@ bool isFramePicture(const Image& picture) { return imageIs(&picture, frameWidth,
 
 // The end scene copies its picture whole as a frame; a picture of any other
 // size would be read past its end.
-OwnedImage loadEndPicture() {
-  OwnedImage picture = loadPicture(Asset::endPicture);
+OwnedImage loadEndPicture(const ShowSetup& setup) {
+  OwnedImage picture = loadPicture(setup, Asset::endPicture);
   if (!picture || isFramePicture(*picture)) return picture;
   char text[300];
   std::snprintf(text, sizeof text, "Can't use file (%s): %dx%d pixels, the end picture must be %dx%d",
                 assetPath(Asset::endPicture), picture->width, picture->height, frameWidth, frameHeight);
-  notice(imageLoadCaption, text);
+  setup.notices(imageLoadCaption, text);
   return nullptr;
 }
 
-// The tunnel texture file as far as the tunnel reads it: a missing file reads
-// as empty, a short one as what is there. The tunnel never reports on it.
-struct FileBytes {
-  std::unique_ptr<uint8_t[]> bytes;
-  size_t size = 0;
-};
-bool readTunnelFile(FileBytes& file) {
-  file.bytes.reset(new (std::nothrow) uint8_t[tunnelFileBytes]);
-  if (!file.bytes) return false;
-  if (std::FILE* stream = std::fopen(assetPath(Asset::tunnelTexture), "rb")) {
-    file.size = std::fread(file.bytes.get(), 1, tunnelFileBytes, stream);
-    std::fclose(stream);
-  }
-  return true;
-}
-
-bool outOfMemory(const char* what) {
-  std::fprintf(stderr, "vorlith: out of memory for %s\n", what);
+bool outOfMemory(Show& show, const char* what) {
+  show.failure = what;
   return false;
 }
 
@@ -104,6 +89,8 @@ bool outOfMemory(const char* what) {
 
 bool showStartup(Show& show, const ShowSetup& setup) {
   show.display = setup.display;
+  show.notices = setup.notices;
+  show.failure = nullptr;
 
   show.layerA.reset(imageCreate(frameWidth, frameHeight, 32));
   show.layerB.reset(imageCreate(frameWidth, frameHeight, 32));
@@ -112,28 +99,29 @@ bool showStartup(Show& show, const ShowSetup& setup) {
   // Every file, in the order the show has always opened them, so that the
   // notices of a broken pack come in that order too.
   ShowPictures& pictures = show.pictures;
-  pictures.end = loadEndPicture();
-  pictures.codeCredit = loadPicture(Asset::codeCredit);
-  pictures.musicCredit = loadPicture(Asset::musicCredit);
-  pictures.gfxCredit = loadPicture(Asset::gfxCredit);
-  pictures.logo = loadPicture(Asset::logo);
-  pictures.title = loadPicture(Asset::title);
-  musicUseLibrary(setup.audio);
-  musicOpen(assetPath(Asset::module));
-  OwnedImage blobSprite = loadPicture(Asset::blobSprite);
-  const OwnedImage lightmap = loadPictureIf(Asset::lightmap, RibbonField::lightmapFits,
+  pictures.end = loadEndPicture(setup);
+  pictures.codeCredit = loadPicture(setup, Asset::codeCredit);
+  pictures.musicCredit = loadPicture(setup, Asset::musicCredit);
+  pictures.gfxCredit = loadPicture(setup, Asset::gfxCredit);
+  pictures.logo = loadPicture(setup, Asset::logo);
+  pictures.title = loadPicture(setup, Asset::title);
+  show.music = {setup.audio, setup.notices, 0};
+  musicOpen(show.music, setup.assets(Asset::module));
+  OwnedImage blobSprite = loadPicture(setup, Asset::blobSprite);
+  const OwnedImage lightmap = loadPictureIf(setup, Asset::lightmap, RibbonField::lightmapFits,
                                             "a lightmap needs at least 255 pixels of 32 bits");
-  FileBytes tunnelFile;
-  const bool tunnelFileRead = readTunnelFile(tunnelFile);
-  OwnedImage ribbonTexture = loadPictureIf(Asset::ribbonTexture, RibbonField::textureFits,
+  // The tunnel reads its file byte for byte and never reports on it: a file
+  // that can't be had reads as empty.
+  const AssetFile tunnelFile = setup.assets(Asset::tunnelTexture);
+  OwnedImage ribbonTexture = loadPictureIf(setup, Asset::ribbonTexture, RibbonField::textureFits,
                                            "a texture needs at least 256x256 pixels of 32 bits");
 
-  if (!show.layerA || !show.layerB || !show.layerC) return outOfMemory("the frame layers");
+  if (!show.layerA || !show.layerB || !show.layerC) return outOfMemory(show, "out of memory for the frame layers");
 
   // The effects, each handed what it draws with.
-  if (!tunnelFileRead || !show.tunnel.init(300.0f) ||
-      !show.tunnel.setTexture(tunnelTextureParts(tunnelFile.bytes.get(), tunnelFile.size)))
-    return outOfMemory("the tunnel's tables");
+  if (!show.tunnel.init(300.0f) ||
+      !show.tunnel.setTexture(tunnelTextureParts(tunnelFile.bytes.data(), tunnelFile.bytes.size())))
+    return outOfMemory(show, "out of memory for the tunnel's tables");
   show.tunnel.setLightFollowsCamera(1);
   show.titleLights.init(3, frameWidth, frameHeight);
   show.tunnelLights.init(3, frameWidth, frameHeight);
@@ -190,7 +178,7 @@ bool showStartup(Show& show, const ShowSetup& setup) {
   if (!show.displayOpen) return false;
   if (first == 0) show.showTimer.start();
   if (first > 0 && live) counter.resume(first * Counter::ticksPerSecond / fps);
-  musicPlay(static_cast<uint32_t>((first * 2000 + fps) / (2 * uint64_t{fps})));
+  musicPlay(show.music, static_cast<uint32_t>((first * 2000 + fps) / (2 * uint64_t{fps})));
   return true;
 }
 
@@ -208,7 +196,7 @@ void showShutdown(Show& show) {
   show.layerA.reset();
   show.layerB.reset();
   show.layerC.reset();
-  musicClose();
+  musicClose(show.music);
   if (show.displayOpen) show.display.close(show.display.context);
   show.displayOpen = false;
   show.ribbons.destroy();
@@ -226,13 +214,15 @@ ShowView showView(const Show& show) {
           show.ribbons,      show.blobs,         show.tunnel,      show.tunnelLights};
 }
 
-int runShow(const ShowSetup& setup) {
+int runShow(const ShowSetup& setup, const char** failure) {
+  if (failure) *failure = nullptr;
   std::unique_ptr<Show> show(new (std::nothrow) Show(setup.counter));
   if (!show) {
-    std::fprintf(stderr, "vorlith: out of memory\n");
+    if (failure) *failure = "out of memory";
     return 1;
   }
   const bool started = showStartup(*show, setup);
+  if (!started && failure) *failure = show->failure;
   if (started) {
     if (setup.started) setup.started(setup.startedContext);
     Counter* counter = setup.counter;

@@ -10,19 +10,24 @@
 #include "effects/ribbon_field.h"
 #include "effects/tunnel.h"
 #include "effects/vector_cube.h"
+#include "base/asset_source.h"
+#include "base/notice.h"
 #include "image/image.h"
-#include "music/audio_library.h"
+#include "music/music.h"
 
 namespace vorlith {
 
 // How a run of the show is set up: which clock, which display, which audio
-// library, and where in the show to begin.
+// library, where the files come from, where notices go, and where in the
+// show to begin.
 struct ShowSetup {
   Counter* counter = nullptr;
   // With a virtual counter: frame k of the run reads k * 1e6 / virtualFps.
   uint32_t virtualFps = 60;
   Display display;
   const AudioLibrary* audio = nullptr;
+  AssetSource assets;
+  NoticeSink notices;
   // Where to begin. At frame rate F (virtualFps, or with a real counter the
   // display's refresh rate) the run begins with frame n = round(start * F) of
   // a whole run at F, and it is that very frame: start-up plays frames
@@ -58,6 +63,11 @@ struct Show {
   Counter* counter;
   Display display;
   bool displayOpen = false;
+  NoticeSink notices;
+  MusicPlayer music;
+  // Why start-up failed, when it did for want of memory ("out of memory for
+  // ..."); null otherwise.
+  const char* failure = nullptr;
 
   // The display surface, 200 lines of 320 words, and the image every scene
   // draws it through.
@@ -125,8 +135,8 @@ ShowView showView(const Show& show);
 
 // Makes everything, in the show's start-up order, plays the frames before the
 // start (if any) off-screen, and starts the clock and the music. False when
-// memory, or the console, could not be had; the caller still calls
-// showShutdown.
+// memory (then show.failure says for what), or the console, could not be
+// had; the caller still calls showShutdown.
 bool showStartup(Show& show, const ShowSetup& setup);
 
 // One pass of the frame loop: draw the frame the show time asks for, present
@@ -139,7 +149,8 @@ void showShutdown(Show& show);
 // Start-up, frames until the show ends or Escape is read, shutdown. With a
 // virtual counter, frame k runs at counter k * 1e6 / virtualFps (k counted
 // from the start of the show, also when the run begins part-way). Returns 0,
-// or 1 when the show could not start.
-int runShow(const ShowSetup& setup);
+// or 1 when the show could not start; then failure (if given) points at the
+// reason when it was memory, else at null.
+int runShow(const ShowSetup& setup, const char** failure = nullptr);
 
 }  // namespace vorlith

@@ -1,30 +1,30 @@
 #include "image/image.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
 
-#include "base/notice.h"
 
 namespace vorlith {
 
 namespace {
 
-// Formats one loader message with the path in place of %s and shows it. The
-// buffer is bounded and snprintf truncates, so no path can overflow it.
-void loadFailure(const char* format, const char* path) {
+// Formats one loader message with the name in place of %s and gives it. The
+// buffer is bounded and snprintf truncates, so no name can overflow it.
+void loadFailure(const NoticeSink& notices, const char* format, const char* name) {
   char text[5000];
-  std::snprintf(text, sizeof text, format, path ? path : "");
-  notice(imageLoadCaption, text);
+  std::snprintf(text, sizeof text, format, name);
+  notices(imageLoadCaption, text);
 }
 
-void loadFailureSize(const char* path, int width, int height) {
+void loadFailureSize(const NoticeSink& notices, const char* name, int width, int height) {
   char text[5000];
-  std::snprintf(text, sizeof text, "Can't use file (%s): %dx%d pixels is larger than %dx%d", path, width,
+  std::snprintf(text, sizeof text, "Can't use file (%s): %dx%d pixels is larger than %dx%d", name, width,
                 height, imageLoadMaxSide, imageLoadMaxSide);
-  notice(imageLoadCaption, text);
+  notices(imageLoadCaption, text);
 }
 
 }  // namespace
@@ -59,32 +59,20 @@ void imageFree(Image* image) {
 
 void imageReleaseHeader(Image* image) { delete image; }
 
-Image* imageLoad(const char* path) {
-  if (!path) {
-    notice(imageLoadCaption, "Opening a TGA with NULL filename");
+Image* decodeTga(const uint8_t* bytes, size_t size, const char* name, const NoticeSink& notices) {
+  if (!name) {
+    notices(imageLoadCaption, "Opening a TGA with NULL filename");
     return nullptr;
   }
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) {
-    loadFailure("Can't open file -> %s", path);
+  // The header: twelve bytes the loader takes as one block (ID length,
+  // colour-map type, image type, colour-map fields, origin), then width,
+  // height, depth and descriptor.
+  constexpr size_t headerBytes = 18;
+  if (!bytes || size < headerBytes) {
+    loadFailure(notices, "Cant's load header (%s)", name);
     return nullptr;
   }
-
-  // The first twelve header bytes (ID length, colour-map type, image type,
-  // colour-map fields, origin) are read as one block, then width,
-  // height, depth and descriptor byte by byte.
-  uint8_t header[18];
-  bool complete = std::fread(header, 12, 1, file) == 1;
-  for (int i = 12; complete && i < 18; ++i) {
-    const int byte = std::fgetc(file);
-    complete = byte != EOF;
-    header[i] = static_cast<uint8_t>(byte);
-  }
-  if (!complete) {
-    loadFailure("Cant's load header (%s)", path);
-    std::fclose(file);
-    return nullptr;
-  }
+  const uint8_t* header = bytes;
   const int width = header[12] + 256 * header[13];
   const int height = header[14] + 256 * header[15];
   const int depth = header[16];
@@ -92,43 +80,38 @@ Image* imageLoad(const char* path) {
   // Every reader of a picture addresses four bytes per pixel from the first
   // byte of the pixel data: anything else would be read out of bounds.
   if (header[0] != 0 || header[1] != 0 || header[2] != 2 || depth != 32) {
-    loadFailure("Can't use file (%s): not an uncompressed 32-bit true-colour TGA without ID field or colour map",
-                path);
-    std::fclose(file);
+    loadFailure(notices,
+                "Can't use file (%s): not an uncompressed 32-bit true-colour TGA without ID field or colour map",
+                name);
     return nullptr;
   }
   if (width > imageLoadMaxSide || height > imageLoadMaxSide) {
-    loadFailureSize(path, width, height);
-    std::fclose(file);
+    loadFailureSize(notices, name, width, height);
     return nullptr;
   }
 
   auto* image = new (std::nothrow) Image{width, height, depth, imageBytesPerLine(width, depth), nullptr};
   if (!image) {
-    loadFailure("Cant's malloc (%s)", path);
-    std::fclose(file);
+    loadFailure(notices, "Cant's malloc (%s)", name);
     return nullptr;
   }
-  const size_t size = static_cast<size_t>(image->bytesPerLine) * static_cast<size_t>(height);
+  const size_t pixelBytes = static_cast<size_t>(image->bytesPerLine) * static_cast<size_t>(height);
   // Zeroed, so the bytes that a file which stops short does not supply are black.
-  if (size > 0) image->pixels = static_cast<uint8_t*>(std::calloc(size, 1));
-  if (size > 0 && !image->pixels) {
-    loadFailure("Cant's malloc (%s)", path);
+  if (pixelBytes > 0) image->pixels = static_cast<uint8_t*>(std::calloc(pixelBytes, 1));
+  if (pixelBytes > 0 && !image->pixels) {
+    loadFailure(notices, "Cant's malloc (%s)", name);
     delete image;
-    std::fclose(file);
     return nullptr;
   }
-  if (size == 0 || std::fread(image->pixels, 1, size, file) == 0) {
-    loadFailure("Cant's load file (%s)", path);
-    imageFree(image);
-    std::fclose(file);
-    return nullptr;
-  }
-  if (std::fclose(file) != 0) {
-    loadFailure("Cant's close file (%s)", path);
+  // A picture with no pixel byte in its file (or no pixels at all) is refused;
+  // one that stops short keeps what is there.
+  const size_t present = std::min(size - headerBytes, pixelBytes);
+  if (present == 0) {
+    loadFailure(notices, "Cant's load file (%s)", name);
     imageFree(image);
     return nullptr;
   }
+  std::memcpy(image->pixels, bytes + headerBytes, present);
   image->bitsPerPixel = 32;
 
   // TGA stores the bottom row first: exchange rows so that row 0 is the top.
@@ -141,6 +124,20 @@ Image* imageLoad(const char* path) {
     std::memcpy(lower, row.data(), row.size());
   }
   return image;
+}
+
+Image* imageLoad(const AssetFile& file, const char* name, const NoticeSink& notices) {
+  if (file.status == AssetStatus::tooLarge && name) {
+    char text[5000];
+    std::snprintf(text, sizeof text, "Can't use file (%s): larger than %zu bytes", name, assetMaxBytes);
+    notices(imageLoadCaption, text);
+    return nullptr;
+  }
+  if (file.status != AssetStatus::ok && name) {
+    loadFailure(notices, "Can't open file -> %s", name);
+    return nullptr;
+  }
+  return decodeTga(file.bytes.data(), file.bytes.size(), name, notices);
 }
 
 }  // namespace vorlith

@@ -1,6 +1,10 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+
+#include "base/asset_source.h"
+#include "base/notice.h"
 
 namespace vorlith {
 
@@ -24,7 +28,7 @@ inline constexpr int frameBytes = framePixels * 4;
 // Caption of every notice the picture loader gives.
 inline constexpr const char* imageLoadCaption = "DUMP imageLoad()";
 
-// The largest picture imageLoad accepts: each side at most this many pixels.
+// The largest picture decodeTga accepts: each side at most this many pixels.
 // A header may claim up to 65535x65535 (16 GiB); nothing the show reads is
 // anywhere near that, so such files are refused instead of exhausting memory.
 inline constexpr int imageLoadMaxSide = 4096;
@@ -38,17 +42,22 @@ Image* imageCreate(int32_t width, int32_t height, int32_t bitsPerPixel);
 // A new header around pixels that belong to somebody else; nothing is copied.
 Image* imageWrap(int32_t width, int32_t height, int32_t bitsPerPixel, uint8_t* pixels);
 
-// Reads an uncompressed 32-bit true-colour TGA picture. On failure a notice
-// under imageLoadCaption has been given and the result is null.
-Image* imageLoad(const char* path);
+// Decodes an uncompressed 32-bit true-colour TGA picture from the bytes of
+// its file; name is what the notices call the file. On failure a notice under
+// imageLoadCaption has gone to notices and the result is null.
+Image* decodeTga(const uint8_t* bytes, size_t size, const char* name, const NoticeSink& notices);
 
-// Releases an image made by imageCreate or imageLoad (null is ignored).
+// A picture from what an asset source gave for its file: a file that could
+// not be had gives the loader's notice for it, a file that could is decoded.
+Image* imageLoad(const AssetFile& file, const char* name, const NoticeSink& notices);
+
+// Releases an image made by imageCreate, decodeTga or imageLoad (null is ignored).
 void imageFree(Image* image);
 
 // Releases the record of an image made by imageWrap, not its pixels.
 void imageReleaseHeader(Image* image);
 
-// An image made by imageCreate or imageLoad, freed when its owner goes.
+// An image made by imageCreate, decodeTga or imageLoad, freed when its owner goes.
 struct ImageFree {
   void operator()(Image* image) const { imageFree(image); }
 };

@@ -1,10 +1,12 @@
 #pragma once
 #include <cstdint>
 
+#include "base/asset_source.h"
+
 namespace vorlith {
 
 // What the music player asks of the audio library: a version check, opening
-// the output, loading a module from a file, starting output, playing the
+// the output, loading a module from its file's bytes, starting output, playing the
 // module from its start, the code of the last failure, and freeing it all.
 // The window program fills it with SDL2 output and libopenmpt decoding; tests
 // and captures fill it with stand-ins of their own.
@@ -13,8 +15,11 @@ struct AudioLibrary {
   uint32_t (*getVersion)(void* context) = nullptr;
   // device -1 = default output; returns false on failure
   bool (*init)(void* context, int device, uint32_t frequency, uint32_t flags) = nullptr;
-  // returns a non-zero handle, or 0 on failure
-  uint32_t (*musicLoad)(void* context, const char* path) = nullptr;
+  // loads a module from its file as the asset source gave it (the bytes are
+  // copied as needed); returns a non-zero handle, or 0 on failure (a file
+  // the source could not give: audioErrorFileOpen, or audioErrorMemory when
+  // too large)
+  uint32_t (*musicLoad)(void* context, const AssetFile& file) = nullptr;
   bool (*start)(void* context) = nullptr;
   // plays the module from position, resetting it when reset is true
   bool (*musicPlayEx)(void* context, uint32_t handle, uint32_t position, int flags, bool reset) = nullptr;
@@ -33,6 +38,7 @@ inline constexpr uint32_t audioLibraryVersion = 0x80000;
 // Error codes the stand-ins report (the numbering of the library they replace).
 enum AudioError : int {
   audioOk = 0,
+  audioErrorMemory = 1,
   audioErrorFileOpen = 2,
   audioErrorInit = 8,
   audioErrorStart = 9,
@@ -41,5 +47,12 @@ enum AudioError : int {
   audioErrorDevice = 23,
   audioErrorFileFormat = 41,
 };
+
+// The error a library reports for a module file the source could not give,
+// or audioOk when it could.
+constexpr int audioFileError(const AssetFile& file) {
+  if (file.status == AssetStatus::ok) return audioOk;
+  return file.status == AssetStatus::tooLarge ? audioErrorMemory : audioErrorFileOpen;
+}
 
 }  // namespace vorlith

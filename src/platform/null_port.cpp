@@ -1,5 +1,7 @@
 #include "platform/null_port.h"
 
+#include <cstdio>
+
 #include "driver/frame_timer.h"
 #include "driver/show.h"
 #include "platform/openmpt_audio.h"
@@ -38,11 +40,16 @@ int runNull(const NullRun& run, const FrameSink& sink) {
   setup.display = target.display();
   setup.audio = run.withMusic ? audio.library() : silentAudioLibrary();
   setup.start = run.start;
+  setup.assets = run.assets;
+  setup.notices = run.notices;
   if (run.started) {
     setup.started = [](void* c) { (*static_cast<const std::function<void()>*>(c))(); };
     setup.startedContext = const_cast<std::function<void()>*>(&run.started);
   }
-  return runShow(setup);
+  const char* failure = nullptr;
+  const int status = runShow(setup, &failure);
+  if (failure) std::fprintf(stderr, "vorlith: %s\n", failure);
+  return status;
 }
 
 }  // namespace vorlith

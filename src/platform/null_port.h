@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <functional>
 
+#include "base/asset_source.h"
+#include "base/notice.h"
 #include "driver/display.h"
 #include "driver/seek.h"
+#include "platform/asset_files.h"
 
 namespace vorlith {
 
@@ -30,12 +33,14 @@ struct NullRun {
   ShowSeconds start;        // begin at frame round(start * fps) of the show, exactly as it is there
   uint64_t frameLimit = 0;  // present at most this many frames (0: to the end of the show)
   bool withMusic = true;    // load and check the module (its notices), playing nothing
+  AssetSource assets;       // where the show's files come from
+  NoticeSink notices = stderrNotices;
   std::function<void()> started;  // called when start-up is complete
 };
 
 // Runs the show on the virtual clock, handing each presented frame to sink
 // (numbered from 0 at the first presented frame). Returns the show's exit
-// status.
+// status; a start-up that failed for want of memory says so on stderr.
 int runNull(const NullRun& run, const FrameSink& sink);
 
 }  // namespace vorlith

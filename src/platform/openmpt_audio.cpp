@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <sstream>
 #include <libopenmpt/libopenmpt.hpp>
 
@@ -16,15 +15,10 @@ namespace {
 constexpr uint32_t moduleHandle = 1;
 }  // namespace
 
-std::unique_ptr<openmpt::module> openModule(const char* path, int& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = audioErrorFileOpen;
-    return nullptr;
-  }
+std::unique_ptr<openmpt::module> openModule(const uint8_t* bytes, size_t size, int& error) {
   try {
     std::ostringstream log;  // load warnings stay with the module, not on stderr
-    auto module = std::make_unique<openmpt::module>(file, log);
+    auto module = std::make_unique<openmpt::module>(bytes, size, log);
     module->set_repeat_count(0);
     // No dither on the 16-bit samples: libopenmpt's default draws it at
     // random, so no two renderings of the song would be the same bytes.
@@ -47,7 +41,7 @@ OpenmptAudio::OpenmptAudio(bool output) : output_(output) {
   library_.init = [](void* c, int device, uint32_t frequency, uint32_t) {
     return static_cast<OpenmptAudio*>(c)->init(device, frequency);
   };
-  library_.musicLoad = [](void* c, const char* path) { return static_cast<OpenmptAudio*>(c)->load(path); };
+  library_.musicLoad = [](void* c, const AssetFile& file) { return static_cast<OpenmptAudio*>(c)->load(file); };
   library_.start = [](void* c) { return static_cast<OpenmptAudio*>(c)->start(); };
   library_.musicPlayEx = [](void* c, uint32_t handle, uint32_t, int, bool reset) {
     return static_cast<OpenmptAudio*>(c)->play(handle, reset);
@@ -64,7 +58,7 @@ const AudioLibrary* silentAudioLibrary() {
     AudioLibrary a;
     a.getVersion = [](void*) { return audioLibraryVersion; };
     a.init = [](void*, int, uint32_t, uint32_t) { return true; };
-    a.musicLoad = [](void*, const char*) { return moduleHandle; };
+    a.musicLoad = [](void*, const AssetFile&) { return moduleHandle; };
     a.start = [](void*) { return true; };
     a.musicPlayEx = [](void*, uint32_t, uint32_t, int, bool) { return true; };
     a.errorGetCode = [](void*) { return 0; };
@@ -115,12 +109,14 @@ bool OpenmptAudio::init(int, uint32_t frequency) {
   return true;
 }
 
-uint32_t OpenmptAudio::load(const char* path) {
+uint32_t OpenmptAudio::load(const AssetFile& file) {
   if (!initialised_) {
     lastError_ = audioErrorInit;
     return 0;
   }
-  auto module = openModule(path, lastError_);
+  lastError_ = audioFileError(file);
+  if (lastError_ != audioOk) return 0;
+  auto module = openModule(file.bytes.data(), file.bytes.size(), lastError_);
   if (!module) return 0;
   if (output_) SDL_LockAudioDevice(device_);
   module_ = std::move(module);

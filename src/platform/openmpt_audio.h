@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -33,7 +34,7 @@ class OpenmptAudio {
   static void callback(void* self, uint8_t* stream, int length);
   bool init(int device, uint32_t frequency);
   static void noDeviceHint();
-  uint32_t load(const char* path);
+  uint32_t load(const AssetFile& file);
   bool start();
   bool play(uint32_t handle, bool reset);
   void setPosition(uint32_t ms);
@@ -50,12 +51,11 @@ class OpenmptAudio {
   std::atomic<uint64_t> audibleFrames_{0};
 };
 
-// Opens a module file with the settings every player here uses (the song
-// once, then libopenmpt's short fade at its end; no random dither, so a
-// rendering is the same bytes every time). Null with the library's
-// error code when the file can't be opened (audioErrorFileOpen) or is not a
-// module (audioErrorFileFormat).
-std::unique_ptr<openmpt::module> openModule(const char* path, int& error);
+// Opens a module from its file's bytes with the settings every player here
+// uses (the song once, then libopenmpt's short fade at its end; no random
+// dither, so a rendering is the same bytes every time). Null with the
+// library's error code audioErrorFileFormat when the bytes are not a module.
+std::unique_ptr<openmpt::module> openModule(const uint8_t* bytes, size_t size, int& error);
 
 // An audio library that plays nothing and never fails: for a muted run.
 const AudioLibrary* silentAudioLibrary();

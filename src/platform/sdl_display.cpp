@@ -9,7 +9,7 @@
 #include <cstring>
 #include <thread>
 
-#include "base/notice.h"
+#include "platform/asset_files.h"
 
 namespace vorlith {
 

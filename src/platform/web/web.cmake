@@ -8,15 +8,14 @@
 add_executable(vorlith_web src/platform/web/web_port.cpp)
 target_link_libraries(vorlith_web PRIVATE vorlith_driver)
 set_target_properties(vorlith_web PROPERTIES OUTPUT_NAME vorlith SUFFIX .js)
-# An ES module that makes instances on demand; the page writes the pack into
-# the in-memory file system and drives every frame, so there is no main().
+# An ES module that makes instances on demand; the page hands over the pack's
+# files and drives every frame, so there is no main() and no file system.
 target_link_options(vorlith_web PRIVATE
   --no-entry
   -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createVorlith
   -sENVIRONMENT=web
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432
-  -sFORCE_FILESYSTEM=1
-  "-sEXPORTED_RUNTIME_METHODS=[FS,UTF8ToString]")
+  "-sEXPORTED_RUNTIME_METHODS=[HEAPU8,UTF8ToString]")
 
 # The native build's tests of the kernels' forms, built for Node, so that the
 # SIMD128 forms are held to the plain forms' bytes as the x86 ones are.

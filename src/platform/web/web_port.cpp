@@ -4,7 +4,8 @@
 // frames on the virtual clock in slices (catching up to a start time, frame
 // digests, the benchmark). This file gives the show what every port gives it:
 // a display (the canvas and the keys), an audio library (libopenmpt in an
-// AudioWorklet, driven by the page) and a notice sink (a list in the page).
+// AudioWorklet, driven by the page), the pack's files (fetched by the page and
+// handed over as they are) and a notice sink (a list in the page).
 
 #include <emscripten.h>
 
@@ -15,10 +16,12 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "driver/display.h"
 #include "driver/frame_timer.h"
+#include "base/asset_source.h"
 #include "base/notice.h"
 #include "driver/schedule.h"
 #include "driver/show.h"
@@ -60,18 +63,39 @@ enum AudioMode : int {
 const char* const sceneNames[sceneCount + 1] = {"logo", "title", "cube", "ribbons", "tunnel", "end", "last"};
 
 // An Impulse Tracker module starts with these four bytes.
-bool looksLikeModule(const std::vector<char>& bytes) {
-  return bytes.size() >= 4 && bytes[0] == 'I' && bytes[1] == 'M' && bytes[2] == 'P' && bytes[3] == 'M';
+bool looksLikeModule(const uint8_t* bytes, size_t size) {
+  return size >= 4 && bytes[0] == 'I' && bytes[1] == 'M' && bytes[2] == 'P' && bytes[3] == 'M';
 }
 
-// The whole file at path; false when it can't be opened.
-bool readWholeFile(const char* path, std::vector<char>& bytes) {
-  FILE* file = std::fopen(path, "rb");
-  if (!file) return false;
-  char block[65536];
-  for (size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) bytes.insert(bytes.end(), block, block + n);
-  std::fclose(file);
-  return true;
+// The pack as the page fetched it: each file's name (its path in the pack,
+// UTF-8) followed by its bytes. It outlives the show, which is started again
+// for every run of the page.
+struct PackFile {
+  size_t nameLength = 0;
+  std::vector<uint8_t> data;
+  std::string_view name() const { return {reinterpret_cast<const char*>(data.data()), nameLength}; }
+};
+std::vector<PackFile> pack;
+
+// The file the show names by a manifest path: the page's names have single
+// slashes where the show's paths may have doubled ones.
+AssetFile packFile(void*, const AssetEntry& entry) {
+  std::string path;
+  for (const char* c = entry.path; *c; ++c)
+    if (!(*c == '/' && !path.empty() && path.back() == '/')) path += *c;
+  AssetFile file;
+  for (const PackFile& f : pack) {
+    if (f.name() != path) continue;
+    const size_t size = f.data.size() - f.nameLength;
+    if (size > assetMaxBytes) {
+      file.status = AssetStatus::tooLarge;
+      return file;
+    }
+    file.bytes.assign(f.data.begin() + static_cast<std::ptrdiff_t>(f.nameLength), f.data.end());
+    file.status = AssetStatus::ok;
+    return file;
+  }
+  return file;
 }
 
 struct WebPort {
@@ -168,9 +192,9 @@ Display webDisplay(WebPort& self) {
   return d;
 }
 
-// The audio library of the page: the module's bytes are read here, so that a
-// missing or foreign file gives the show's own notice at start-up; the page
-// plays them when the show's music starts.
+// The audio library of the page: the module's bytes are checked here, so that
+// a foreign file gives the show's own notice at start-up; the page plays them
+// when the show's music starts.
 AudioLibrary webAudio(WebPort& self) {
   AudioLibrary a;
   a.context = &self;
@@ -181,7 +205,7 @@ AudioLibrary webAudio(WebPort& self) {
     s.audioError = s.audioReady ? audioOk : audioErrorDevice;
     return s.audioReady;
   };
-  a.musicLoad = [](void* c, const char* path) -> uint32_t {
+  a.musicLoad = [](void* c, const AssetFile& file) -> uint32_t {
     auto& s = *static_cast<WebPort*>(c);
     if (!s.audioReady) {
       s.audioError = audioErrorInit;
@@ -192,17 +216,13 @@ AudioLibrary webAudio(WebPort& self) {
       s.audioError = audioOk;
       return 1;
     }
-    std::vector<char> bytes;
-    if (!readWholeFile(path, bytes)) {
-      s.audioError = audioErrorFileOpen;
-      return 0;
-    }
-    if (!looksLikeModule(bytes)) {
+    s.audioError = audioFileError(file);
+    if (s.audioError != audioOk) return 0;
+    if (!looksLikeModule(file.bytes.data(), file.bytes.size())) {
       s.audioError = audioErrorFileFormat;
       return 0;
     }
-    if (s.audioMode == audioPlay)
-      pageAudioModule(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int>(bytes.size()));
+    if (s.audioMode == audioPlay) pageAudioModule(file.bytes.data(), static_cast<int>(file.bytes.size()));
     s.moduleLoaded = true;
     s.audioError = audioOk;
     return 1;
@@ -295,8 +315,24 @@ using namespace vorlith;
 
 extern "C" {
 
+// Room for one file of the pack: its name's nameLength bytes (UTF-8), then
+// its size bytes, which the page writes there. Null when memory is short
+// (the show then finds no such file).
+EMSCRIPTEN_KEEPALIVE uint8_t* vorlith_pack_file(int nameLength, int size) {
+  if (nameLength < 0 || size < 0) return nullptr;
+  PackFile file;
+  file.nameLength = static_cast<size_t>(nameLength);
+  try {
+    file.data.resize(file.nameLength + static_cast<size_t>(size));
+    pack.push_back(std::move(file));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  return pack.back().data.data();
+}
+
 // Makes everything in the show's start-up order with the counter at 0. The
-// pack must already be in the file system. 1 when the show can run.
+// pack must already have been handed over. 1 when the show can run.
 EMSCRIPTEN_KEEPALIVE int vorlith_startup(int audioMode) {
   if (port) return 0;
   port = new (std::nothrow) WebPort;
@@ -305,11 +341,12 @@ EMSCRIPTEN_KEEPALIVE int vorlith_startup(int audioMode) {
   if (!port->show) return 0;
   port->audioMode = audioMode;
   audioLibrary = webAudio(*port);
-  setNoticeHandler(noticeToPage, nullptr);
   ShowSetup setup;
   setup.counter = &port->counter;
   setup.display = webDisplay(*port);
   setup.audio = &audioLibrary;
+  setup.assets.read = packFile;
+  setup.notices.show = noticeToPage;
   port->counter.set(0);
   port->started = showStartup(*port->show, setup);
   return port->started ? 1 : 0;
@@ -372,7 +409,6 @@ EMSCRIPTEN_KEEPALIVE const char* vorlith_bench_report(int fps) {
 EMSCRIPTEN_KEEPALIVE void vorlith_shutdown() {
   if (!port) return;
   if (port->show) showShutdown(*port->show);
-  setNoticeHandler(nullptr, nullptr);
   delete port;
   port = nullptr;
 }
