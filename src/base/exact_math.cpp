@@ -7,10 +7,6 @@
 
 namespace vorlith {
 
-namespace exact_detail {
-Observer observer = nullptr;
-}  // namespace exact_detail
-
 namespace {
 
 using exact_detail::Estimate;
@@ -901,39 +897,13 @@ AtanParts scaledAtanParts(double a, double b, unsigned quadrant) {
   return atan2Rare(y, x);
 }
 
-// The entries with the observer told first.
-[[gnu::noinline]] double observedSin(double x) {
-  exact_detail::observer(exact_detail::Function::sin, x, 0);
-  return sinCommon(x);
-}
-[[gnu::noinline]] double observedCos(double x) {
-  exact_detail::observer(exact_detail::Function::cos, x, 0);
-  return cosCommon(x);
-}
-[[gnu::noinline]] double observedAtan2(double y, double x) {
-  exact_detail::observer(exact_detail::Function::atan2, y, x);
-  return atan2Common(y, x);
-}
-
 }  // namespace
 
-double exactSin(double x) {
-  if (exact_detail::observer) [[unlikely]]
-    return observedSin(x);
-  return sinCommon(x);
-}
+double exactSin(double x) { return sinCommon(x); }
 
-double exactCos(double x) {
-  if (exact_detail::observer) [[unlikely]]
-    return observedCos(x);
-  return cosCommon(x);
-}
+double exactCos(double x) { return cosCommon(x); }
 
 void exactSinCos(double x, double& s, double& c) {
-  if (exact_detail::observer) [[unlikely]] {
-    exact_detail::observer(exact_detail::Function::sin, x, 0);
-    exact_detail::observer(exact_detail::Function::cos, x, 0);
-  }
   if (exponentWithin(x, 1023 - 27, 27 + 16) && tablesReady) [[likely]] {
     const Reduced d = reduce(x);
     const Estimate es = combine(d, 0), ec = combine(d, 1);
@@ -945,11 +915,7 @@ void exactSinCos(double x, double& s, double& c) {
   c = cosRare(x);
 }
 
-double exactAtan2(double y, double x) {
-  if (exact_detail::observer) [[unlikely]]
-    return observedAtan2(y, x);
-  return atan2Common(y, x);
-}
+double exactAtan2(double y, double x) { return atan2Common(y, x); }
 
 namespace exact_detail {
 

@@ -24,11 +24,6 @@ namespace exact_detail {
 
 enum class Function { sin, cos, atan2 };
 
-// Called with every argument pair before it is evaluated (the second is 0 for
-// sin and cos). Null by default; set by tests that collect the show's arguments.
-using Observer = void (*)(Function, double, double);
-extern Observer observer;
-
 // The double-double estimate of the fast path, before rounding: hi + lo with
 // |hi + lo - exact| <= err. valid is false when the argument is outside the
 // fast path's range or its estimate is not used.
