@@ -38,7 +38,7 @@ std::vector<uint32_t> renderFormula(const LightField& f) {
         const auto& light = f.lights[i];
         const int64_t dy = std::llabs(int64_t{light.y} - y), dx = std::llabs(int64_t{light.x} - x);
         if (dy >= f.height || dx >= f.width) continue;
-        int e = static_cast<int>(f.intensityTable[dy][dx]);
+        int e = static_cast<int>(lightIntensity(static_cast<int>(dx), static_cast<int>(dy)));
         if (e > 255) e = 255;
         r = std::min(255, r + overbright(light.red, e));
         g = std::min(255, g + overbright(light.green, e));
@@ -53,16 +53,17 @@ TEST(LightField, IntensityTable) {
   Field f;
   ASSERT_EQ(f.field.width, 320);
   ASSERT_EQ(f.field.height, 200);
-  const auto& t = f.field.intensityTable;
-  EXPECT_EQ(t[0][0], 1285.0f);
-  EXPECT_NEAR(t[0][1], 1285.714, 0.001);
-  EXPECT_NEAR(t[3][4], 257.14, 0.01);
-  EXPECT_NEAR(t[10][0], 128.57, 0.01);
-  EXPECT_NEAR(t[0][11], 116.88, 0.01);
-  EXPECT_NEAR(t[30][40], 25.71, 0.01);
-  EXPECT_NEAR(t[60][80], 12.86, 0.01);
+  // By vertical, then horizontal distance.
+  const auto t = [](int dy, int dx) { return lightIntensity(dx, dy); };
+  EXPECT_EQ(t(0, 0), 1285.0f);
+  EXPECT_NEAR(t(0, 1), 1285.714, 0.001);
+  EXPECT_NEAR(t(3, 4), 257.14, 0.01);
+  EXPECT_NEAR(t(10, 0), 128.57, 0.01);
+  EXPECT_NEAR(t(0, 11), 116.88, 0.01);
+  EXPECT_NEAR(t(30, 40), 25.71, 0.01);
+  EXPECT_NEAR(t(60, 80), 12.86, 0.01);
   // Formed in double, rounded to float once.
-  EXPECT_EQ(t[199][319], static_cast<float>(9e9 / (std::sqrt(199.0 * 199 + 319 * 319) * 7e6)));
+  EXPECT_EQ(t(199, 319), static_cast<float>(9e9 / (std::sqrt(199.0 * 199 + 319 * 319) * 7e6)));
   for (int i = 0; i < 3; ++i) {
     const auto& l = f.field.lights[i];
     EXPECT_EQ(l.x | l.y | l.colour | l.red | l.green | l.blue, 0) << i;

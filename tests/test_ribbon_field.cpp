@@ -299,13 +299,6 @@ TEST(RibbonField, RenderDrawsTheBandOfRowsOnly) {
   f.field->render(capped.image);
   EXPECT_EQ(all.words, capped.words);
   for (int y = 0; y < frameHeight; ++y) EXPECT_NE(all.at(160, y), 0u) << y;
-
-  // rowShift moves a row by whole pixels (256 per column).
-  std::fill(std::begin(f.field->rowShift), std::end(f.field->rowShift), 10 * 256);
-  Frame shifted;
-  f.field->render(shifted.image);
-  for (int y = 0; y < frameHeight; ++y)
-    for (int x = 0; x + 10 < frameWidth; ++x) ASSERT_EQ(shifted.at(x + 10, y), all.at(x, y)) << x << "," << y;
 }
 
 TEST(RibbonField, TurningTheRowsTurnsTheColumn) {

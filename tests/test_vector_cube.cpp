@@ -29,7 +29,6 @@ TEST(VectorCube, StartsWithEmptyMemoryAndTheDefaults) {
   EXPECT_EQ(c.cube.intensity, 127);
   EXPECT_EQ(c.cube.nearScale, 1.0f);
   EXPECT_EQ(c.cube.farScale, 1.0f);
-  EXPECT_EQ(c.cube.edgeCount, 12);
   for (int i = 0; i < 60; ++i) {
     EXPECT_TRUE(sameRotation(c.cube.rotations[i], 0, 0, 0));
     EXPECT_EQ(c.cube.colours[i], 0u);

@@ -34,9 +34,7 @@ FrameTimer::FrameTimer(const Counter* counter) : counter_(counter), frequency_(c
 void FrameTimer::start() { start_ = counter_->read(); }
 
 int32_t FrameTimer::milliseconds() {
-  now_ = counter_->read();
-  const uint32_t ticks = static_cast<uint32_t>(now_) - static_cast<uint32_t>(start_);
-  now_ = (now_ & 0xFFFFFFFF00000000ull) | ticks;
+  const uint32_t ticks = static_cast<uint32_t>(counter_->read()) - static_cast<uint32_t>(start_);
   return mulDiv(static_cast<int32_t>(ticks), 1000, static_cast<int32_t>(static_cast<uint32_t>(frequency_)));
 }
 

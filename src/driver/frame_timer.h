@@ -64,7 +64,6 @@ class FrameTimer {
 
   const Counter* counter_;
   uint64_t start_ = 0;
-  uint64_t now_ = 0;
   uint64_t frequency_ = 0;
 };
 

@@ -41,7 +41,6 @@ struct RibbonCurves {
 void ribbonsFrame(RibbonField& ribbons, Image& canvas, const RibbonCurves& c) {
   ribbons.firstRow = c.v < 1800 ? 0 : std::min(c.v - 1800, 200);
   ribbons.endRow = std::min(c.v, 200);
-  std::fill(std::begin(ribbons.rowShift), std::end(ribbons.rowShift), 0);
   const double swing = exactCos(c.twist * angleStep);
   for (int l = 0; l < RibbonField::rows; ++l)
     ribbons.rowAngle[l] = static_cast<float>(exactSin(((l + c.wave) % 256) * angleStep) * swing * 128);

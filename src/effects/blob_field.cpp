@@ -85,10 +85,6 @@ void BlobField::init(int count, OwnedImage picture) {
   particleCount = particles ? count : 0;
   for (int i = 0; i < particleCount; ++i) {
     BlobParticle& p = particles[i];
-    // Never seeded: the start cloud is the same on every run.
-    p.x = std::rand() % 300 - 150;
-    p.y = std::rand() % 300 - 150;
-    p.z = std::rand() % 300 - 150;
     p.colour = 0xFFFFFF;
     p.red = p.green = p.blue = 255;
     p.visible = 1;

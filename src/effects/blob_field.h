@@ -6,14 +6,13 @@
 
 namespace vorlith {
 
-// One particle of a BlobField: fourteen 32-bit words.
+// One particle of a BlobField.
 struct BlobParticle {
   int32_t x = 0, y = 0, z = 0;                // position; the cloud's centre is the origin
   int32_t screenX = 0, screenY = 0, fade = 0;  // written by render
   int32_t colour = 0;                         // as last given; not read by render
   int32_t red = 0, green = 0, blue = 0;
   int32_t visible = 0;  // 0: neither projected nor drawn
-  int32_t spare[3] = {0, 0, 0};
 };
 
 // A cloud of glowing blobs: turned by three angles, projected in perspective
@@ -22,8 +21,9 @@ struct BlobParticle {
 // behind it show only on pixels that are still exactly 0.
 class BlobField {
  public:
-  // Tables and a start cloud from the unseeded standard generator; the
-  // sprite is the picture every particle draws (null: nothing is drawn).
+  // Tables and particleCount white, visible particles at the centre (the
+  // owner places them); the sprite is the picture every particle draws
+  // (null: nothing is drawn).
   void init(int particleCount, OwnedImage sprite);
   // Stores the low byte of each angle (256ths of a turn).
   void setRotation(int angleX, int angleY, int angleZ);

@@ -36,14 +36,8 @@ void LightField::init(int count, int32_t fieldWidth, int32_t fieldHeight) {
 
   lights = allocate<Light>(static_cast<size_t>(n));
   additions_ = allocate<uint32_t>(static_cast<size_t>(n) * 256);
-  intensityTable = allocate<std::unique_ptr<float[]>>(static_cast<size_t>(h));
   levels_ = allocate<uint8_t>(mirroredWidth * static_cast<size_t>(h));
-  bool complete = lights && additions_ && intensityTable && levels_;
-  for (int32_t dy = 0; complete && dy < h; ++dy) {
-    intensityTable[dy] = allocate<float>(static_cast<size_t>(w));
-    complete = intensityTable[dy] != nullptr;
-  }
-  if (!complete) {
+  if (!lights || !additions_ || !levels_) {
     destroy();
     return;
   }
@@ -52,13 +46,12 @@ void LightField::init(int count, int32_t fieldWidth, int32_t fieldHeight) {
   width = w;
   height = h;
   for (int32_t dy = 0; dy < h; ++dy) {
-    float* entries = intensityTable[dy].get();
     uint8_t* middle = levels_.get() + static_cast<size_t>(dy) * mirroredWidth + (w - 1);
     for (int32_t dx = 0; dx < w; ++dx) {
-      entries[dx] = lightIntensity(dx, dy);
       // Whole intensities, truncated and held at 255, exactly as render
       // would take them from the float entry.
-      const uint8_t level = static_cast<uint8_t>(entries[dx] > 255.0f ? 255 : static_cast<int>(entries[dx]));
+      const float entry = lightIntensity(dx, dy);
+      const uint8_t level = static_cast<uint8_t>(entry > 255.0f ? 255 : static_cast<int>(entry));
       middle[dx] = level;
       middle[-dx] = level;
     }
@@ -116,7 +109,6 @@ void LightField::render(Image& target) {
 
 void LightField::destroy() {
   lights.reset();
-  intensityTable.reset();
   levels_.reset();
   additions_.reset();
   lightCount = 0;

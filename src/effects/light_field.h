@@ -40,14 +40,12 @@ class LightField {
 
   int32_t lightCount = 0;
   std::unique_ptr<Light[]> lights;
-  // Strength by offset, [vertical distance][horizontal distance], height rows
-  // of width floats: 9e9 / (distance * 7e6), 1285 at the light itself.
-  std::unique_ptr<std::unique_ptr<float[]>[]> intensityTable;
   int32_t width = 0;
   int32_t height = 0;
 
  private:
-  // The table truncated to whole intensities and held at 255, each row laid
+  // The strength of a light by offset (lightIntensity, height rows of width
+  // offsets) truncated to whole intensities and held at 255, each row laid
   // out mirrored (2 * width - 1 entries, distance 0 in the middle) so that
   // one light's intensities along a row of the frame are consecutive bytes.
   std::unique_ptr<uint8_t[]> levels_;
@@ -56,7 +54,8 @@ class LightField {
   std::unique_ptr<uint32_t[]> additions_;
 };
 
-// The strength of a light at offset (dx, dy) as the table holds it.
+// The strength of a light at offset (dx, dy): 9e9 / (distance * 7e6) rounded
+// to float, 1285 at the light itself.
 float lightIntensity(int dx, int dy);
 
 // The saturating adds of one light along one stretch of a frame row: for

@@ -92,7 +92,6 @@ void RibbonField::init(const Image* picture) {
     lightmapReady = true;
   }
 
-  std::fill(std::begin(rowShift), std::end(rowShift), 0);
   std::fill(std::begin(rowAngle), std::end(rowAngle), 0.0f);
   textureRowOffset = 0;
   firstRow = 0;
@@ -124,7 +123,7 @@ void RibbonField::render(Image& frame) {
       // Screen column and depth in 1/256 units; the turned tangent's x part
       // (-256..256) says how squarely the surface faces the viewer, and
       // 512 - t in 16.16 halves it into the lightmap coordinate 256 - t/2.
-      const int64_t column = int64_t{truncateSaturated(cw * x - sw * y)} + rowShift[r] + axisColumn;
+      const int64_t column = int64_t{truncateSaturated(cw * x - sw * y)} + axisColumn;
       columns[c] = static_cast<int32_t>(column >> 8);
       const int64_t depth = int64_t{truncateSaturated(cw * y + sw * x)} + depthBias;
       depths[c] = static_cast<int32_t>(std::clamp<int64_t>(depth, INT32_MIN, INT32_MAX));

@@ -48,8 +48,7 @@ class RibbonField {
   std::unique_ptr<uint16_t[]> zBuffer;      // width x height entries
   uint8_t lightmap[256] = {};               // brightness by facing, mirrored
   bool lightmapReady = false;
-  int32_t rowShift[rows] = {};  // per-row offset in 1/256 pixel
-  float rowAngle[rows] = {};    // per-row turn in 256ths of a turn
+  float rowAngle[rows] = {};  // per-row turn in 256ths of a turn
   int32_t textureRowOffset = 0;
   int32_t firstRow = 0;
   int32_t endRow = rows;

@@ -26,7 +26,6 @@ void VectorCube::init(int n) {
   drawCount = 0;
   nearScale = 1.0f;
   farScale = 1.0f;
-  edgeCount = 12;
   edges = edgeTable;
   colour = 0xFFFFFF;
   intensity = 127;
@@ -75,7 +74,7 @@ void VectorCube::draw(Image& image) {
                     truncateToInt32(150 * y3 / (z2 - 150) + 100, projected[k].y) &&
                     truncateToInt32(z2 + 150, projected[k].z);
     }
-    for (int e = 0; e < edgeCount && e < 12; ++e) {
+    for (int e = 0; e < 12; ++e) {
       const Point& p = projected[edges[e].from];
       const Point& q = projected[edges[e].to];
       // A corner without a screen position (scales past the eye plane) takes

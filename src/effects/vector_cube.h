@@ -35,7 +35,6 @@ class VectorCube {
   int32_t drawCount = 0;
   float nearScale = 1.0f;
   float farScale = 1.0f;
-  int32_t edgeCount = 12;
   const Edge* edges = nullptr;
   uint32_t colour = 0xFFFFFF;
   int32_t intensity = 127;

@@ -1,4 +1,5 @@
 #pragma once
+#include "math/sine_tables.h"
 
 namespace vorlith {
 
@@ -7,6 +8,6 @@ namespace vorlith {
 inline constexpr double angleStep = 0.024543692606171875;
 
 // sin and cos of i * angleStep for i = 0..255, each rounded to float.
-void buildAngleTables(float* sinTable, float* cosTable);
+inline void buildAngleTables(float* sinTable, float* cosTable) { buildTrigTables(sinTable, cosTable, 256, angleStep); }
 
 }  // namespace vorlith

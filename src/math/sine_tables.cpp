@@ -4,9 +4,9 @@
 
 namespace vorlith {
 
-void buildSineTables(float* sinTable, float* cosTable) {
-  for (int i = 0; i < sineTableSize; ++i) {
-    const double a = i * sineTableStep;
+void buildTrigTables(float* sinTable, float* cosTable, int count, double step) {
+  for (int i = 0; i < count; ++i) {
+    const double a = i * step;
     sinTable[i] = static_cast<float>(exactSin(a));
     cosTable[i] = static_cast<float>(exactCos(a));
   }
