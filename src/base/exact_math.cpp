@@ -855,10 +855,11 @@ AtanParts scaledAtanParts(double a, double b, unsigned quadrant) {
   return atan2Refined(y, x, parts);
 }
 
-// The common case of each function, inlined into its entry below; the
-// entries reach everything else by tail calls, so the common case saves no
-// registers.
-[[gnu::always_inline]] inline double sinCommon(double x) {
+}  // namespace
+
+// Each entry holds its common case; it reaches everything else by tail
+// calls, so the common case saves no registers.
+double exactSin(double x) {
   if (exponentWithin(x, 1023 - 26, 26 + 16) && tablesReady) [[likely]] {  // 2^-26 <= |x| < 2^16
     const Estimate e = combine(reduce(x), 0);
     double r;
@@ -868,7 +869,7 @@ AtanParts scaledAtanParts(double a, double b, unsigned quadrant) {
   return sinRare(x);
 }
 
-[[gnu::always_inline]] inline double cosCommon(double x) {
+double exactCos(double x) {
   if (exponentWithin(x, 1023 - 27, 27 + 16) && tablesReady) [[likely]] {  // 2^-27 <= |x| < 2^16
     const Estimate e = combine(reduce(x), 1);
     double r;
@@ -878,7 +879,7 @@ AtanParts scaledAtanParts(double a, double b, unsigned quadrant) {
   return cosRare(x);
 }
 
-[[gnu::always_inline]] inline double atan2Common(double y, double x) {
+double exactAtan2(double y, double x) {
   // a = min(|x|, |y|), b = max, by their bits (a NaN is the largest).
   const uint64_t xBits = bitsOf(x) & ~signBit, yBits = bitsOf(y) & ~signBit;
   const uint64_t aBits = std::min(xBits, yBits), bBits = std::max(xBits, yBits);
@@ -897,12 +898,6 @@ AtanParts scaledAtanParts(double a, double b, unsigned quadrant) {
   return atan2Rare(y, x);
 }
 
-}  // namespace
-
-double exactSin(double x) { return sinCommon(x); }
-
-double exactCos(double x) { return cosCommon(x); }
-
 void exactSinCos(double x, double& s, double& c) {
   if (exponentWithin(x, 1023 - 27, 27 + 16) && tablesReady) [[likely]] {
     const Reduced d = reduce(x);
@@ -914,8 +909,6 @@ void exactSinCos(double x, double& s, double& c) {
   s = sinRare(x);
   c = cosRare(x);
 }
-
-double exactAtan2(double y, double x) { return atan2Common(y, x); }
 
 namespace exact_detail {
 

@@ -1,6 +1,5 @@
 #include "driver/show.h"
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -60,9 +59,7 @@ OwnedImage loadPicture(const ShowSetup& setup, Asset asset) {
 OwnedImage loadPictureIf(const ShowSetup& setup, Asset asset, bool (*fits)(const Image&), const char* need) {
   OwnedImage picture = loadPicture(setup, asset);
   if (!picture || fits(*picture)) return picture;
-  char text[512];
-  std::snprintf(text, sizeof text, "Can't use file (%s): %s", assetPath(asset), need);
-  setup.notices(imageLoadCaption, text);
+  imageLoadNotice(setup.notices, "Can't use file (%s): %s", assetPath(asset), need);
   return nullptr;
 }
 
@@ -73,10 +70,8 @@ bool isFramePicture(const Image& picture) { return imageIs(&picture, frameWidth,
 OwnedImage loadEndPicture(const ShowSetup& setup) {
   OwnedImage picture = loadPicture(setup, Asset::endPicture);
   if (!picture || isFramePicture(*picture)) return picture;
-  char text[300];
-  std::snprintf(text, sizeof text, "Can't use file (%s): %dx%d pixels, the end picture must be %dx%d",
-                assetPath(Asset::endPicture), picture->width, picture->height, frameWidth, frameHeight);
-  setup.notices(imageLoadCaption, text);
+  imageLoadNotice(setup.notices, "Can't use file (%s): %dx%d pixels, the end picture must be %dx%d",
+                  assetPath(Asset::endPicture), picture->width, picture->height, frameWidth, frameHeight);
   return nullptr;
 }
 

@@ -7,27 +7,7 @@
 #include <new>
 #include <vector>
 
-
 namespace vorlith {
-
-namespace {
-
-// Formats one loader message with the name in place of %s and gives it. The
-// buffer is bounded and snprintf truncates, so no name can overflow it.
-void loadFailure(const NoticeSink& notices, const char* format, const char* name) {
-  char text[5000];
-  std::snprintf(text, sizeof text, format, name);
-  notices(imageLoadCaption, text);
-}
-
-void loadFailureSize(const NoticeSink& notices, const char* name, int width, int height) {
-  char text[5000];
-  std::snprintf(text, sizeof text, "Can't use file (%s): %dx%d pixels is larger than %dx%d", name, width,
-                height, imageLoadMaxSide, imageLoadMaxSide);
-  notices(imageLoadCaption, text);
-}
-
-}  // namespace
 
 int32_t imageBytesPerLine(int32_t width, int32_t bitsPerPixel) {
   return static_cast<int32_t>(static_cast<int64_t>(width) * ((bitsPerPixel + 1) / 8));
@@ -69,7 +49,7 @@ Image* decodeTga(const uint8_t* bytes, size_t size, const char* name, const Noti
   // height, depth and descriptor.
   constexpr size_t headerBytes = 18;
   if (!bytes || size < headerBytes) {
-    loadFailure(notices, "Cant's load header (%s)", name);
+    imageLoadNotice(notices, "Cant's load header (%s)", name);
     return nullptr;
   }
   const uint8_t* header = bytes;
@@ -80,26 +60,27 @@ Image* decodeTga(const uint8_t* bytes, size_t size, const char* name, const Noti
   // Every reader of a picture addresses four bytes per pixel from the first
   // byte of the pixel data: anything else would be read out of bounds.
   if (header[0] != 0 || header[1] != 0 || header[2] != 2 || depth != 32) {
-    loadFailure(notices,
+    imageLoadNotice(notices,
                 "Can't use file (%s): not an uncompressed 32-bit true-colour TGA without ID field or colour map",
                 name);
     return nullptr;
   }
   if (width > imageLoadMaxSide || height > imageLoadMaxSide) {
-    loadFailureSize(notices, name, width, height);
+    imageLoadNotice(notices, "Can't use file (%s): %dx%d pixels is larger than %dx%d", name, width, height,
+                imageLoadMaxSide, imageLoadMaxSide);
     return nullptr;
   }
 
   auto* image = new (std::nothrow) Image{width, height, depth, imageBytesPerLine(width, depth), nullptr};
   if (!image) {
-    loadFailure(notices, "Cant's malloc (%s)", name);
+    imageLoadNotice(notices, "Cant's malloc (%s)", name);
     return nullptr;
   }
   const size_t pixelBytes = static_cast<size_t>(image->bytesPerLine) * static_cast<size_t>(height);
   // Zeroed, so the bytes that a file which stops short does not supply are black.
   if (pixelBytes > 0) image->pixels = static_cast<uint8_t*>(std::calloc(pixelBytes, 1));
   if (pixelBytes > 0 && !image->pixels) {
-    loadFailure(notices, "Cant's malloc (%s)", name);
+    imageLoadNotice(notices, "Cant's malloc (%s)", name);
     delete image;
     return nullptr;
   }
@@ -107,7 +88,7 @@ Image* decodeTga(const uint8_t* bytes, size_t size, const char* name, const Noti
   // one that stops short keeps what is there.
   const size_t present = std::min(size - headerBytes, pixelBytes);
   if (present == 0) {
-    loadFailure(notices, "Cant's load file (%s)", name);
+    imageLoadNotice(notices, "Cant's load file (%s)", name);
     imageFree(image);
     return nullptr;
   }
@@ -128,13 +109,11 @@ Image* decodeTga(const uint8_t* bytes, size_t size, const char* name, const Noti
 
 Image* imageLoad(const AssetFile& file, const char* name, const NoticeSink& notices) {
   if (file.status == AssetStatus::tooLarge && name) {
-    char text[5000];
-    std::snprintf(text, sizeof text, "Can't use file (%s): larger than %zu bytes", name, assetMaxBytes);
-    notices(imageLoadCaption, text);
+    imageLoadNotice(notices, "Can't use file (%s): larger than %zu bytes", name, assetMaxBytes);
     return nullptr;
   }
   if (file.status != AssetStatus::ok && name) {
-    loadFailure(notices, "Can't open file -> %s", name);
+    imageLoadNotice(notices, "Can't open file -> %s", name);
     return nullptr;
   }
   return decodeTga(file.bytes.data(), file.bytes.size(), name, notices);

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 
 #include "base/asset_source.h"
@@ -27,6 +28,15 @@ inline constexpr int frameBytes = framePixels * 4;
 
 // Caption of every notice the picture loader gives.
 inline constexpr const char* imageLoadCaption = "DUMP imageLoad()";
+
+// Gives one notice under imageLoadCaption, formatted as by snprintf into a
+// bounded buffer, so no name can overflow it.
+template <typename... Values>
+void imageLoadNotice(const NoticeSink& notices, const char* format, const Values&... values) {
+  char text[5000];
+  std::snprintf(text, sizeof text, format, values...);
+  notices(imageLoadCaption, text);
+}
 
 // The largest picture decodeTga accepts: each side at most this many pixels.
 // A header may claim up to 65535x65535 (16 GiB); nothing the show reads is

@@ -10,33 +10,21 @@ namespace vorlith {
 AssetFile readAssetFile(const std::filesystem::path& path) {
   AssetFile file;
   std::error_code failure;
-  const auto kind = std::filesystem::status(path, failure).type();
-  if (kind == std::filesystem::file_type::not_found) return file;  // missing
+  if (!std::filesystem::exists(path, failure) && !failure) return file;  // missing
   file.status = AssetStatus::unreadable;
-  if (failure || kind == std::filesystem::file_type::directory) return file;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return file;
-  // The size as the stream sees it (a device or a pipe may have none).
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size < 0 || !in) return file;
-  if (static_cast<unsigned long long>(size) > assetMaxBytes) {
-    file.status = AssetStatus::tooLarge;
-    return file;
-  }
+  const uintmax_t size = std::filesystem::file_size(path, failure);  // a directory has none
+  if (failure) return file;
+  file.status = AssetStatus::tooLarge;
+  if (size > assetMaxBytes) return file;
   try {
     file.bytes.resize(static_cast<size_t>(size));
   } catch (const std::bad_alloc&) {
-    file.status = AssetStatus::tooLarge;
     return file;
   }
-  in.read(reinterpret_cast<char*>(file.bytes.data()), size);
-  if (in.gcount() != size) {
-    file.bytes.clear();
-    return file;
-  }
-  file.status = AssetStatus::ok;
+  std::ifstream in(path, std::ios::binary);
+  const bool read = !!in.read(reinterpret_cast<char*>(file.bytes.data()), static_cast<std::streamsize>(size));
+  file.status = read ? AssetStatus::ok : AssetStatus::unreadable;
+  if (!read) file.bytes.clear();
   return file;
 }
 

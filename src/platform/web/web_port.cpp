@@ -83,19 +83,9 @@ AssetFile packFile(void*, const AssetEntry& entry) {
   std::string path;
   for (const char* c = entry.path; *c; ++c)
     if (!(*c == '/' && !path.empty() && path.back() == '/')) path += *c;
-  AssetFile file;
-  for (const PackFile& f : pack) {
-    if (f.name() != path) continue;
-    const size_t size = f.data.size() - f.nameLength;
-    if (size > assetMaxBytes) {
-      file.status = AssetStatus::tooLarge;
-      return file;
-    }
-    file.bytes.assign(f.data.begin() + static_cast<std::ptrdiff_t>(f.nameLength), f.data.end());
-    file.status = AssetStatus::ok;
-    return file;
-  }
-  return file;
+  for (const PackFile& f : pack)
+    if (f.name() == path) return {AssetStatus::ok, {f.data.begin() + static_cast<std::ptrdiff_t>(f.nameLength), f.data.end()}};
+  return {};
 }
 
 struct WebPort {
