@@ -7,7 +7,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/bench.h"
+#include "driver/report.h"
+#include "image/frame_digest.h"
 #include "platform/null_port.h"
 #include "base/notice.h"
 #include "driver/show.h"

@@ -142,7 +142,7 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       }
     } else if (name == "--start") {
       if (!value(text)) return false;
-      if (!ShowSeconds::parse(text, options.start) || options.start > showEnd()) {
+      if (!parseStart(text, options.start)) {
         error = "--start takes seconds from 0 to 182.956, not '" + text + "'";
         return false;
       }

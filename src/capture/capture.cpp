@@ -15,6 +15,7 @@
 #include "capture/png_writer.h"
 #include "capture/progress.h"
 #include "capture/video_export.h"
+#include "driver/report.h"
 #include "driver/schedule.h"
 #include "image/frame_digest.h"
 #include "image/image.h"
@@ -201,10 +202,7 @@ int captureDigests(const CaptureOptions& options, const CaptureSpan& span) {
   const int status = runNull(nullRun(options, span), [&](uint64_t frame, const uint32_t* pixels) {
     if (interruptSignal()) return false;
     if (!options.frames.empty() && !options.frames.count(frame)) return true;
-    char line[48];
-    std::snprintf(line, sizeof line, "%llu %016llx\n", static_cast<unsigned long long>(frame),
-                  static_cast<unsigned long long>(frameRgbDigest(pixels)));
-    text += line;
+    text += digestLine(frame, frameRgbDigest(pixels)) + "\n";
     ++lines;
     return options.frames.empty() || frame < *options.frames.rbegin();
   });
