@@ -16,7 +16,7 @@ target_link_options(vorlith_web PRIVATE
   -sENVIRONMENT=web
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432
   -sFORCE_FILESYSTEM=1
-  "-sEXPORTED_RUNTIME_METHODS=[FS,UTF8ToString]")
+  "-sEXPORTED_RUNTIME_METHODS=[FS,UTF8ToString,ccall]")
 
 # The native build's tests of the kernels' forms, built for Node, so that the
 # SIMD128 forms are held to the plain forms' bytes as the x86 ones are.
