@@ -212,6 +212,26 @@ TEST(Export, PngDirectoryNeverMixesTwoRuns) {
   EXPECT_EQ(listing(out.file("quiet")), (std::vector<std::string>{"frame_000000.png", "frame_000001.png"}));
 }
 
+TEST(Export, AnExistingDirectoryTakesFramesWhateverItsName) {
+  // A name that would otherwise be refused (.v2) or make a video (.mp4):
+  // being a directory already says what the user wants.
+  ScratchDirectory here;
+  for (const char* name : {"shots.v2", "clip.mp4"}) {
+    fs::create_directory(here.file(name));
+    const Outcome r = run({"--assets", assets, "--capture", name, "--fps", "10", "--until", "0.2"}, here.path().string());
+    ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+    EXPECT_EQ(listing(here.file(name)), (std::vector<std::string>{"audio.wav", "frame_000000.png", "frame_000001.png"}))
+        << name;
+  }
+  // So it takes what PNG frames take, and refuses what they refuse.
+  const Outcome refused = run({"--assets", assets, "--capture", "clip.mp4", "--video-scale", "2"}, here.path().string());
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("--video-scale goes with a video (.mp4, .mkv, .webm, .gif), not with PNG frames"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_EQ(captureKind(here.file("shots.v2")), CaptureKind::pictures);
+}
+
 TEST(Export, DigestListHasALinePerPresentedFrame) {
   ScratchDirectory out;
   const std::string list = out.file("digests.txt");

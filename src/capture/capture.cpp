@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "capture/atomic_file.h"
@@ -41,7 +42,8 @@ constexpr const char* kindsText =
     "  OUT.gif   a clip for sharing, at most 30 seconds, no sound\n"
     "  OUT.wav   the sound alone; OUT.flac the same, compressed\n"
     "  OUT.txt   the digest of every frame, one line each\n"
-    "  OUT       (no extension, or ending in /) a directory of PNG frames and audio.wav";
+    "  OUT       (an existing directory, no extension, or ending in /) a directory of\n"
+    "            PNG frames and audio.wav";
 
 bool isVideo(CaptureKind kind) {
   return kind == CaptureKind::mp4 || kind == CaptureKind::mkv || kind == CaptureKind::webm || kind == CaptureKind::gif;
@@ -100,6 +102,39 @@ std::string countText(uint64_t frames, const char* what) {
   return std::to_string(frames) + " " + what + (frames == 1 ? "" : "s");
 }
 
+// Where the frames of a capture go: a PNG directory, a digest list or an
+// encoder's pipe. Given each chosen frame; false (the reason in error) ends
+// the capture.
+using CaptureSink = std::function<bool(uint64_t frame, const uint32_t* pixels, std::string& error)>;
+
+// The one capture loop: runs the span on the virtual clock and hands the
+// chosen frames (every frame without --frames) to the sink, with a progress
+// bar when asked. It ends after the last chosen frame, at the sink's first
+// failure or at an interrupt; true when every chosen frame went to the sink.
+bool captureFrames(const CaptureOptions& options, const CaptureSpan& span, bool showProgress,
+                   const CaptureSink& sink, std::string& error) {
+  const bool everyFrame = options.frames.empty();
+  const uint64_t last = everyFrame ? span.count - 1 : *options.frames.rbegin();
+  Progress progress(showProgress ? last + 1 : 0, options.fps);
+  bool fed = true;
+  const int status = runNull(nullRun(options, span), [&](uint64_t frame, const uint32_t* pixels) {
+    if (interruptSignal()) return false;
+    if (showProgress) progress.update(frame + 1);
+    if (!everyFrame && !options.frames.count(frame)) return true;
+    fed = sink(frame, pixels, error);
+    // Nothing after the last chosen frame is wanted.
+    return fed && frame < last;
+  });
+  const bool complete = fed && status == 0 && !interruptSignal();
+  if (showProgress) {
+    if (complete)
+      progress.finish();
+    else
+      progress.stop();
+  }
+  return complete;
+}
+
 // The files of an earlier capture in a PNG directory: frame_*.png and audio.wav.
 std::vector<fs::path> earlierCapture(const fs::path& dir) {
   std::vector<fs::path> found;
@@ -144,50 +179,35 @@ int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
 
   // What this capture has put in place; taken away again if it fails.
   std::vector<std::string> written;
-  auto takeBack = [&] {
+  auto takeBack = [&](const std::string& error) {
     for (const std::string& path : written) ::unlink(path.c_str());
     std::error_code ignored;
     if (!existed) fs::remove(dir, ignored);
+    report(error);
+    return 1;
   };
-
-  const uint64_t total = options.frames.empty() ? span.count : *options.frames.rbegin() + 1;
-  Progress progress(total, options.fps);
-  std::string error;
   std::vector<uint8_t> png;
-  uint64_t frames = 0;
-  const int status = runNull(nullRun(options, span), [&](uint64_t frame, const uint32_t* pixels) {
-    if (interruptSignal()) return false;
-    progress.update(frame + 1);
-    if (!options.frames.empty() && !options.frames.count(frame)) return true;
+  std::string error;
+  const bool complete = captureFrames(options, span, true, [&](uint64_t frame, const uint32_t* pixels, std::string& why) {
     AtomicFile file((dir / frameFileName(frame)).string());
     if (!encodePng(pixels, frameWidth, frameHeight, png)) {
-      error = writeError(file.finalPath(), "the PNG encoder failed");
+      why = writeError(file.finalPath(), "the PNG encoder failed");
       return false;
     }
-    if (!file.write(png.data(), png.size(), error) || !file.commit(error)) return false;
+    if (!file.write(png.data(), png.size(), why) || !file.commit(why)) return false;
     written.push_back(file.finalPath());
-    ++frames;
-    // Nothing after the last chosen frame is wanted.
-    return options.frames.empty() || frame < *options.frames.rbegin();
-  });
-  if (status != 0 || !error.empty() || interruptSignal()) {
-    progress.stop();
-    takeBack();
-    if (!error.empty()) report(error);
-    return 1;
-  }
-  progress.finish();
+    return true;
+  }, error);
+  if (!complete) return takeBack(error);
+  const uint64_t frames = written.size();
   // The sound goes with a capture of every frame, over the same span.
   const bool withSound = options.frames.empty() && !options.mute;
   if (withSound) {
     std::vector<uint8_t> wav;
     AtomicFile sound((dir / "audio.wav").string());
     if (!renderSound(options, span, false, wav, error) || !sound.write(wav.data(), wav.size(), error) ||
-        !sound.commit(error)) {
-      takeBack();
-      if (!error.empty()) report(error);
-      return 1;
-    }
+        !sound.commit(error))
+      return takeBack(error);
     written.push_back(sound.finalPath());
   }
   std::fprintf(stderr, "vorlith: %s%s written to %s\n", countText(frames, "frame").c_str(),
@@ -197,17 +217,14 @@ int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
 
 int captureDigests(const CaptureOptions& options, const CaptureSpan& span) {
   AtomicFile file(options.output);
-  std::string text;
+  std::string text, error;
   uint64_t lines = 0;
-  const int status = runNull(nullRun(options, span), [&](uint64_t frame, const uint32_t* pixels) {
-    if (interruptSignal()) return false;
-    if (!options.frames.empty() && !options.frames.count(frame)) return true;
+  const bool complete = captureFrames(options, span, true, [&](uint64_t frame, const uint32_t* pixels, std::string&) {
     text += digestLine(frame, frameRgbDigest(pixels)) + "\n";
     ++lines;
-    return options.frames.empty() || frame < *options.frames.rbegin();
-  });
-  if (status != 0 || interruptSignal()) return 1;
-  std::string error;
+    return true;
+  }, error);
+  if (!complete) return 1;
   if (!file.write(text.data(), text.size(), error) || !file.commit(error)) {
     report(error);
     return 1;
@@ -223,17 +240,7 @@ std::string ffmpegMissing() {
          "--capture DIRECTORY, or the sound alone with --capture FILE.wav.";
 }
 
-// Refuses to start an output whose final name is taken by a directory (the
-// rename at the end could only fail).
-bool finalNameFree(const std::string& output) {
-  std::error_code failure;
-  if (!fs::is_directory(output, failure)) return true;
-  report(writeError(output, "it is a directory"));
-  return false;
-}
-
 int captureSound(const CaptureOptions& options, const CaptureSpan& span, CaptureKind kind) {
-  if (!finalNameFree(options.output)) return 1;
   const std::string ffmpeg = kind == CaptureKind::flac ? findOnPath("ffmpeg") : "";
   if (kind == CaptureKind::flac && ffmpeg.empty()) {
     report(ffmpegMissing());
@@ -286,22 +293,13 @@ bool encodeSpan(const std::string& ffmpeg, const EncodeJob& job, const PictureSi
     error = writeError(options.output, error);
     return false;
   }
-  Progress progress(showProgress ? span.count : 0, options.fps);
   std::vector<uint32_t> picture;
   bool fed = true;
-  const int status = runNull(nullRun(options, span), [&](uint64_t frame, const uint32_t* pixels) {
-    if (showProgress) progress.update(frame + 1);
+  const bool complete = captureFrames(options, span, showProgress, [&](uint64_t, const uint32_t* pixels, std::string&) {
     blowUp(pixels, size, picture);
-    fed = encoder.write(picture.data(), picture.size() * 4);
-    return fed && !interruptSignal();
-  });
-  if (showProgress) {
-    if (fed && status == 0 && !interruptSignal())
-      progress.finish();
-    else
-      progress.stop();
-  }
-  if (interruptSignal() || status != 0) {
+    return fed = encoder.write(picture.data(), picture.size() * 4);
+  }, error);
+  if (!complete && (fed || interruptSignal())) {
     encoder.stop(interruptSignal() ? interruptSignal() : SIGTERM);
     return false;
   }
@@ -311,11 +309,10 @@ bool encodeSpan(const std::string& ffmpeg, const EncodeJob& job, const PictureSi
     error = writeError(options.output, error);
     return false;
   }
-  return true;
+  return complete;
 }
 
 int captureVideo(const CaptureOptions& options, const CaptureSpan& span, CaptureKind kind) {
-  if (!finalNameFree(options.output)) return 1;
   const std::string ffmpeg = findOnPath("ffmpeg");
   if (ffmpeg.empty()) {
     report(ffmpegMissing());
@@ -381,6 +378,9 @@ CaptureSpan captureSpan(uint32_t fps, const ShowSeconds& start, const ShowSecond
 }
 
 CaptureKind captureKind(const std::string& output) {
+  // A directory that is there already takes frames, whatever its name.
+  std::error_code ignored;
+  if (fs::is_directory(output, ignored)) return CaptureKind::pictures;
   std::string extension = extensionOf(output);
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (extension.empty()) return CaptureKind::pictures;
