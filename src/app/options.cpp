@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "capture/capture.h"
 #include "driver/seek.h"
 
 namespace vorlith {
@@ -87,15 +88,8 @@ const std::vector<OptionRule>& optionRules() {
        [](const std::string&, Options& o) { return o.noDialogs = true; }},
       {"--capture", "OUT", inCapture,
        "render off-screen on a virtual clock, as fast as the machine can;\n"
-       "the extension (any case) says what to make:\n"
-       "OUT.mp4   a video to play anywhere (H.264 + AAC)\n"
-       "OUT.mkv   an archival video, lossless (FFV1 + FLAC)\n"
-       "OUT.webm  a video for the web (VP9 + Opus)\n"
-       "OUT.gif   a clip to share (at most 30 s and 50 fps, no sound)\n"
-       "OUT.wav   the sound alone; OUT.flac the same, compressed\n"
-       "OUT.txt   one line per frame: its index and its digest\n"
-       "OUT       (an existing directory, no extension, or ending in /)\n"
-       "          a directory of frame_NNNNNN.png files and audio.wav\n"
+       "the extension (any case) says what to make:\n" +
+           captureKindsText("") + "\n"
        "videos and FLAC need ffmpeg",
        "an output", [](const std::string& t, Options& o) { return !(o.capture = t).empty(); }},
       {"--fps", "N", inCapture | inBench, "frames per second of a capture (1 to 1000, default 30)",
@@ -149,11 +143,11 @@ std::string misplaced(const OptionRule& rule, Mode mode) {
   if (mode == Mode::bench) {
     std::vector<std::string> takes;
     for (const OptionRule& r : optionRules())
-      if ((r.where & inBench) && r.value) takes.push_back(r.name);
-    return "--bench takes only " + listed(takes) + " (and --no-dialogs)";
+      if ((r.where & inBench) && r.where != inBench && r.where != anywhere) takes.push_back(r.name);
+    return "--bench takes only " + listed(takes) + ", --assets and --no-dialogs";
   }
   if (rule.where == inShow) return std::string(rule.name) + " goes with the window, not with --capture";
-  return std::string(rule.name) + " goes with --capture";
+  return std::string(rule.name) + " goes with --capture" + (rule.where & inBench ? " or --bench" : "");
 }
 
 }  // namespace
@@ -178,9 +172,11 @@ std::string usageText() {
   return text;
 }
 
-std::vector<std::string> optionNames() {
+std::vector<std::string> optionNames(Mode mode) {
+  const unsigned where = mode == Mode::show ? inShow : mode == Mode::capture ? inCapture : mode == Mode::bench ? inBench : anywhere;
   std::vector<std::string> names;
-  for (const OptionRule& rule : optionRules()) names.push_back(rule.name);
+  for (const OptionRule& rule : optionRules())
+    if (rule.where & where) names.push_back(rule.name);
   return names;
 }
 

@@ -32,8 +32,9 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
 // The text of --help, from the table of options.
 std::string usageText();
 
-// Every option's name ("--assets", ...), in the order --help lists them.
-std::vector<std::string> optionNames();
+// The names of the options that apply to a run in the mode (every option
+// for help and version), in the order --help lists them.
+std::vector<std::string> optionNames(Options::Mode mode);
 
 // The whole program: options, then the show in a window or a capture.
 int appMain(int argc, const char* const* argv);

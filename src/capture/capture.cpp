@@ -35,15 +35,24 @@ constexpr const char* modulePath = "music/brimtale.it";
 constexpr uint64_t gifLongestSeconds = 30;
 constexpr uint32_t gifHighestFps = 50;
 
-constexpr const char* kindsText =
-    "  OUT.mp4   a video to play anywhere (H.264 + AAC)\n"
-    "  OUT.mkv   an archival video, lossless (FFV1 + FLAC)\n"
-    "  OUT.webm  a video for the web (VP9 + Opus)\n"
-    "  OUT.gif   a clip for sharing, at most 30 seconds, no sound\n"
-    "  OUT.wav   the sound alone; OUT.flac the same, compressed\n"
-    "  OUT.txt   the digest of every frame, one line each\n"
-    "  OUT       (an existing directory, no extension, or ending in /) a directory of\n"
-    "            PNG frames and audio.wav";
+// What each extension makes, and its lines of help.
+struct KindRule {
+  const char* extension;
+  CaptureKind kind;
+  const char* help;
+};
+constexpr KindRule kindRules[] = {
+    {".mp4", CaptureKind::mp4, "OUT.mp4   a video to play anywhere (H.264 + AAC)"},
+    {".mkv", CaptureKind::mkv, "OUT.mkv   an archival video, lossless (FFV1 + FLAC)"},
+    {".webm", CaptureKind::webm, "OUT.webm  a video for the web (VP9 + Opus)"},
+    {".gif", CaptureKind::gif, "OUT.gif   a clip to share (at most 30 s and 50 fps, no sound)"},
+    {".wav", CaptureKind::wav, "OUT.wav   the sound alone"},
+    {".flac", CaptureKind::flac, "OUT.flac  the sound alone, compressed"},
+    {".txt", CaptureKind::digests, "OUT.txt   one line per frame: its index and its digest"},
+    {"", CaptureKind::pictures,
+     "OUT       (an existing directory, no extension, or ending in /)\n"
+     "          a directory of frame_NNNNNN.png files and audio.wav"},
+};
 
 bool isVideo(CaptureKind kind) {
   return kind == CaptureKind::mp4 || kind == CaptureKind::mkv || kind == CaptureKind::webm || kind == CaptureKind::gif;
@@ -383,15 +392,20 @@ CaptureKind captureKind(const std::string& output) {
   if (fs::is_directory(output, ignored)) return CaptureKind::pictures;
   std::string extension = extensionOf(output);
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (extension.empty()) return CaptureKind::pictures;
-  if (extension == ".mp4") return CaptureKind::mp4;
-  if (extension == ".mkv") return CaptureKind::mkv;
-  if (extension == ".webm") return CaptureKind::webm;
-  if (extension == ".gif") return CaptureKind::gif;
-  if (extension == ".wav") return CaptureKind::wav;
-  if (extension == ".flac") return CaptureKind::flac;
-  if (extension == ".txt") return CaptureKind::digests;
+  for (const KindRule& rule : kindRules)
+    if (extension == rule.extension) return rule.kind;
   return CaptureKind::unknown;
+}
+
+std::string captureKindsText(const std::string& indent) {
+  std::string text;
+  for (const KindRule& rule : kindRules)
+    for (const char* c = rule.help; *c; ++c) {
+      if (c == rule.help) text += (text.empty() ? "" : "\n") + indent;
+      text += *c;
+      if (*c == '\n') text += indent;
+    }
+  return text;
 }
 
 std::string captureRefusal(const CaptureOptions& options) {
@@ -399,7 +413,7 @@ std::string captureRefusal(const CaptureOptions& options) {
   const std::string extension = extensionOf(options.output);
   if (kind == CaptureKind::unknown)
     return "can't make a capture named '" + options.output + "': " + extension +
-           " is not a kind it knows. The extension says what to make:\n" + kindsText;
+           " is not a kind it knows. The extension says what to make:\n" + captureKindsText("  ");
   if (!isVideo(kind)) {
     const std::string what = kind == CaptureKind::pictures ? "PNG frames" : "a " + extension + " file";
     if (options.aspect) return "--aspect goes with a video (.mp4, .mkv, .webm, .gif), not with " + what;
