@@ -102,11 +102,13 @@ const std::vector<OptionRule>& optionRules() {
       {"--video-scale", "N", inCapture,
        "a video's pictures at N times 320x200 (1 to 8, default 4, a GIF 2);\n"
        "with --aspect N times 1600x1200 (1 to 2, default 1)",
-       "a whole number from 1 to 8", [](const std::string& t, Options& o) { return takeNumber<1, 8>(t, o.videoScale); }},
+       "a whole number from 1 to 8",
+       [](const std::string& t, Options& o) { return takeNumber<1, 8>(t, o.videoScale); }},
       {"--frames", "LIST", inCapture,
        "write only these frames of a capture (PNG frames or .txt),\n"
        "counted from its first, e.g. 0,5,300",
-       "frame numbers separated by commas", [](const std::string& t, Options& o) { return parseFrameList(t, o.frames); }},
+       "frame numbers separated by commas",
+       [](const std::string& t, Options& o) { return parseFrameList(t, o.frames); }},
       {"--replace", nullptr, inCapture,
        "a capture into a directory that holds frames removes them\n"
        "(frame_*.png and audio.wav) first, instead of refusing",
@@ -128,6 +130,11 @@ const OptionRule* findRule(std::string_view name) {
   for (const OptionRule& rule : optionRules())
     if (name == rule.name) return &rule;
   return nullptr;
+}
+
+// Where a run in the mode is, for the rules (help and version: anywhere).
+unsigned whereIn(Mode mode) {
+  return mode == Mode::show ? inShow : mode == Mode::capture ? inCapture : mode == Mode::bench ? inBench : anywhere;
 }
 
 // "--a", "--a and --b", "--a, --b and --c"
@@ -173,7 +180,7 @@ std::string usageText() {
 }
 
 std::vector<std::string> optionNames(Mode mode) {
-  const unsigned where = mode == Mode::show ? inShow : mode == Mode::capture ? inCapture : mode == Mode::bench ? inBench : anywhere;
+  const unsigned where = whereIn(mode);
   std::vector<std::string> names;
   for (const OptionRule& rule : optionRules())
     if (rule.where & where) names.push_back(rule.name);
@@ -225,10 +232,9 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
   bool bench = false;
   for (const OptionRule* rule : given) bench = bench || rule == findRule("--bench");
   options.mode = bench ? Mode::bench : options.capture.empty() ? Mode::show : Mode::capture;
-  const unsigned where = bench ? inBench : options.capture.empty() ? inShow : inCapture;
   bool fpsGiven = false;
   for (const OptionRule* rule : given) {
-    if (!(rule->where & where)) {
+    if (!(rule->where & whereIn(options.mode))) {
       error = misplaced(*rule, options.mode);
       return false;
     }

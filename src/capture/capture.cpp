@@ -79,9 +79,11 @@ int videoScale(const CaptureOptions& options, CaptureKind kind) {
 
 std::string extensionOf(const std::string& output) { return fs::path(output).extension().string(); }
 
-// Prints a failure, unless the capture was interrupted: that has its own words.
-void report(const std::string& message) {
+// Prints a failure, unless the capture was interrupted (that has its own
+// words); the exit status of a failed capture.
+int failed(const std::string& message) {
   if (!interruptSignal() && !message.empty()) std::fprintf(stderr, "vorlith: %s\n", message.c_str());
+  return 1;
 }
 
 NullRun nullRun(const CaptureOptions& options, const CaptureSpan& span) {
@@ -164,11 +166,9 @@ int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
   std::error_code failure;
   const bool existed = fs::exists(dir, failure);
   fs::create_directories(dir, failure);
-  if (failure || !fs::is_directory(dir)) {
-    report("can't make the directory " + options.output + ": " +
-           (failure ? failure.message() : std::string("a file has that name")));
-    return 1;
-  }
+  if (failure || !fs::is_directory(dir))
+    return failed("can't make the directory " + options.output + ": " +
+                  (failure ? failure.message() : std::string("a file has that name")));
   const std::vector<fs::path> earlier = earlierCapture(dir);
   if (!earlier.empty()) {
     if (!options.replace) {
@@ -178,12 +178,9 @@ int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
                    options.output.c_str(), countText(earlier.size(), "file").c_str());
       return 2;
     }
-    for (const fs::path& path : earlier) {
-      if (!fs::remove(path, failure) && failure) {
-        report("can't remove " + path.string() + ": " + failure.message());
-        return 1;
-      }
-    }
+    for (const fs::path& path : earlier)
+      if (!fs::remove(path, failure) && failure)
+        return failed("can't remove " + path.string() + ": " + failure.message());
   }
 
   // What this capture has put in place; taken away again if it fails.
@@ -192,12 +189,11 @@ int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
     for (const std::string& path : written) ::unlink(path.c_str());
     std::error_code ignored;
     if (!existed) fs::remove(dir, ignored);
-    report(error);
-    return 1;
+    return failed(error);
   };
   std::vector<uint8_t> png;
   std::string error;
-  const bool complete = captureFrames(options, span, true, [&](uint64_t frame, const uint32_t* pixels, std::string& why) {
+  auto writeFrame = [&](uint64_t frame, const uint32_t* pixels, std::string& why) {
     AtomicFile file((dir / frameFileName(frame)).string());
     if (!encodePng(pixels, frameWidth, frameHeight, png)) {
       why = writeError(file.finalPath(), "the PNG encoder failed");
@@ -206,8 +202,8 @@ int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
     if (!file.write(png.data(), png.size(), why) || !file.commit(why)) return false;
     written.push_back(file.finalPath());
     return true;
-  }, error);
-  if (!complete) return takeBack(error);
+  };
+  if (!captureFrames(options, span, true, writeFrame, error)) return takeBack(error);
   const uint64_t frames = written.size();
   // The sound goes with a capture of every frame, over the same span.
   const bool withSound = options.frames.empty() && !options.mute;
@@ -234,10 +230,7 @@ int captureDigests(const CaptureOptions& options, const CaptureSpan& span) {
     return true;
   }, error);
   if (!complete) return 1;
-  if (!file.write(text.data(), text.size(), error) || !file.commit(error)) {
-    report(error);
-    return 1;
-  }
+  if (!file.write(text.data(), text.size(), error) || !file.commit(error)) return failed(error);
   std::fprintf(stderr, "vorlith: %s written to %s\n", countText(lines, "frame digest").c_str(),
                options.output.c_str());
   return 0;
@@ -251,40 +244,24 @@ std::string ffmpegMissing() {
 
 int captureSound(const CaptureOptions& options, const CaptureSpan& span, CaptureKind kind) {
   const std::string ffmpeg = kind == CaptureKind::flac ? findOnPath("ffmpeg") : "";
-  if (kind == CaptureKind::flac && ffmpeg.empty()) {
-    report(ffmpegMissing());
-    return 1;
-  }
+  if (kind == CaptureKind::flac && ffmpeg.empty()) return failed(ffmpegMissing());
   std::string error;
   std::vector<uint8_t> wav;
   AtomicFile file(options.output);
-  if (!renderSound(options, span, true, wav, error)) {
-    if (!error.empty()) report(error);
-    return 1;
-  }
+  if (!renderSound(options, span, true, wav, error)) return failed(error);
   if (kind == CaptureKind::wav) {
-    if (!file.write(wav.data(), wav.size(), error)) {
-      report(error);
-      return 1;
-    }
+    if (!file.write(wav.data(), wav.size(), error)) return failed(error);
   } else {
     AtomicFile scratch(options.output, ".wav");
-    if (!scratch.write(wav.data(), wav.size(), error)) {
-      report(error);
-      return 1;
-    }
+    if (!scratch.write(wav.data(), wav.size(), error)) return failed(error);
     Encoder encoder;
     if (!encoder.start(ffmpeg, flacArguments(scratch.temporaryPath(), file.temporaryPath()), error) ||
         !encoder.finish(error)) {
       if (interruptSignal()) encoder.stop(interruptSignal());
-      report(writeError(options.output, error));
-      return 1;
+      return failed(writeError(options.output, error));
     }
   }
-  if (!file.commit(error)) {
-    report(error);
-    return 1;
-  }
+  if (!file.commit(error)) return failed(error);
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.3f", static_cast<double>(wav.size() - 44) / 4 / audioSampleRate);
   std::fprintf(stderr, "vorlith: %s s of sound written to %s\n", seconds, options.output.c_str());
@@ -323,10 +300,7 @@ bool encodeSpan(const std::string& ffmpeg, const EncodeJob& job, const PictureSi
 
 int captureVideo(const CaptureOptions& options, const CaptureSpan& span, CaptureKind kind) {
   const std::string ffmpeg = findOnPath("ffmpeg");
-  if (ffmpeg.empty()) {
-    report(ffmpegMissing());
-    return 1;
-  }
+  if (ffmpeg.empty()) return failed(ffmpegMissing());
   const bool gif = kind == CaptureKind::gif;
   const bool withSound = !options.mute && !gif;
   const PictureSize size = pictureSize(videoScale(options, kind), options.aspect);
@@ -341,10 +315,8 @@ int captureVideo(const CaptureOptions& options, const CaptureSpan& span, Capture
   job.fps = options.fps;
   if (withSound) {
     std::vector<uint8_t> wav;
-    if (!renderSound(options, span, false, wav, error) || !sound.write(wav.data(), wav.size(), error)) {
-      if (!error.empty()) report(error);
-      return 1;
-    }
+    if (!renderSound(options, span, false, wav, error) || !sound.write(wav.data(), wav.size(), error))
+      return failed(error);
     job.sound = sound.temporaryPath();
   }
   if (gif) {
@@ -353,17 +325,11 @@ int captureVideo(const CaptureOptions& options, const CaptureSpan& span, Capture
     EncodeJob first = job;
     first.palettePass = true;
     first.palette = job.palette = palette.temporaryPath();
-    if (!encodeSpan(ffmpeg, first, pictureSize(1, false), options, span, false, error)) {
-      report(error);
-      return 1;
-    }
+    if (!encodeSpan(ffmpeg, first, pictureSize(1, false), options, span, false, error)) return failed(error);
   }
   job.width = size.width();
   job.height = size.height();
-  if (!encodeSpan(ffmpeg, job, size, options, span, true, error) || !video.commit(error)) {
-    report(error);
-    return 1;
-  }
+  if (!encodeSpan(ffmpeg, job, size, options, span, true, error) || !video.commit(error)) return failed(error);
   std::fprintf(stderr, "vorlith: %s written to %s (%dx%d%s)\n", countText(span.count, "frame").c_str(),
                options.output.c_str(), size.width(), size.height(), withSound ? ", with sound" : "");
   return 0;
