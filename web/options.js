@@ -53,13 +53,11 @@ export function frameTicks(k, fps) {
 // { show: { lengthMs, scenes }, problems }.
 export function useCore(module, options) {
   core = module;
-  const scenes = [];
-  for (let k = 0; k < core._vorlith_scene_count(); ++k)
-    scenes.push({ name: core.UTF8ToString(core._vorlith_scene_name(k)), startMs: core._vorlith_scene_start_ms(k), endMs: core._vorlith_scene_end_ms(k) });
+  const { lengthMs, end, scenes } = JSON.parse(core.UTF8ToString(core._vorlith_show_facts()));
   const problems = [];
   if (options.start !== null && framesBefore(options.start, 1) < 0) {
-    problems.push(`start takes seconds from 0 to ${core.UTF8ToString(core._vorlith_show_end_text())}, not '${options.start}'`);
+    problems.push(`start takes seconds from 0 to ${end}, not '${options.start}'`);
     options.start = null;
   }
-  return { show: { lengthMs: core._vorlith_show_length_ms(), scenes }, problems };
+  return { show: { lengthMs, scenes }, problems };
 }

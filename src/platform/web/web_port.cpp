@@ -313,21 +313,17 @@ EMSCRIPTEN_KEEPALIVE const char* vorlith_bench_report(int fps) {
   return port->report.c_str();
 }
 
-// What the page knows of the show only from here: its length, its scenes'
-// names and windows (in milliseconds), and how a start is read.
-EMSCRIPTEN_KEEPALIVE double vorlith_show_length_ms() { return showLengthMs; }
-EMSCRIPTEN_KEEPALIVE int vorlith_scene_count() { return sceneCount; }
-EMSCRIPTEN_KEEPALIVE const char* vorlith_scene_name(int scene) { return sceneName(scene); }
-EMSCRIPTEN_KEEPALIVE double vorlith_scene_start_ms(int scene) {
-  return scene >= 0 && scene < sceneCount ? scenes[scene].start : showLengthMs;
-}
-EMSCRIPTEN_KEEPALIVE double vorlith_scene_end_ms(int scene) {
-  return scene >= 0 && scene < sceneCount ? scenes[scene].end : showLengthMs;
-}
-
-// The end of the show as a start is written ("182.956"), for messages.
-EMSCRIPTEN_KEEPALIVE const char* vorlith_show_end_text() {
-  static const std::string text = showEnd().text();
+// What the page knows of the show only from here, as JSON: its length, its
+// end as a start is written, and its scenes by name and window (ms).
+EMSCRIPTEN_KEEPALIVE const char* vorlith_show_facts() {
+  static std::string text;
+  if (text.empty()) {
+    text = "{\"lengthMs\":" + std::to_string(showLengthMs) + ",\"end\":\"" + showEnd().text() + "\",\"scenes\":[";
+    for (int k = 0; k < sceneCount; ++k)
+      text += std::string(k ? "," : "") + "{\"name\":\"" + sceneName(k) + "\",\"startMs\":" +
+              std::to_string(scenes[k].start) + ",\"endMs\":" + std::to_string(scenes[k].end) + "}";
+    text += "]}";
+  }
   return text.c_str();
 }
 
