@@ -497,5 +497,28 @@ TEST(Export, EncoderFailuresGiveTheSystemsReason) {
   EXPECT_EQ(error, "No such file or directory");
 }
 
+TEST(Export, AnEncoderThatStopsReadingFailsTheWriteAndLeavesSigpipeAlone) {
+  // The program's SIGPIPE is whatever it was given: a write to an encoder
+  // that has gone fails with the encoder's own reason, and no signal comes
+  // afterwards either (a SIGPIPE caught up only later would kill it).
+  struct sigaction standard = {}, before = {}, after = {};
+  standard.sa_handler = SIG_DFL;
+  ASSERT_EQ(::sigaction(SIGPIPE, &standard, &before), 0);
+  Encoder encoder;
+  std::string error;
+  ASSERT_TRUE(encoder.start("/bin/sh", {"-c", "exec 0<&-; echo 'gone: Disk quota exceeded' >&2; exit 1"}, error));
+  const std::vector<uint32_t> frame(framePixels, 0x123456);
+  bool written = true;
+  for (int i = 0; i < 100 && written; ++i) written = encoder.write(frame.data(), frame.size() * 4);
+  EXPECT_FALSE(written);
+  EXPECT_FALSE(encoder.finish(error));
+  EXPECT_EQ(error, std::strerror(EDQUOT));
+  sigset_t pending;
+  ASSERT_EQ(::sigpending(&pending), 0);
+  EXPECT_FALSE(::sigismember(&pending, SIGPIPE));
+  ASSERT_EQ(::sigaction(SIGPIPE, &before, &after), 0);
+  EXPECT_EQ(after.sa_handler, SIG_DFL) << "SIGPIPE's handling was changed for the whole program";
+}
+
 }  // namespace
 }  // namespace vorlith
