@@ -1,11 +1,11 @@
 #include "icon.h"
 
-#include <png.h>
 
 #include <algorithm>
 #include <cmath>
 
 #include "base/exact_math.h"
+#include "capture/png_writer.h"
 #include "lettering.h"
 #include "paint.h"
 
@@ -92,49 +92,12 @@ Picture makeIcon(int size) {
   return icon;
 }
 
-namespace {
-
-void appendBytes(png_structp png, png_bytep data, png_size_t length) {
-  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + length);
-}
-
-}  // namespace
-
 std::vector<uint8_t> pngRgba(const Picture& picture) {
-  if (picture.width <= 0 || picture.height <= 0 ||
-      picture.pixels.size() != static_cast<size_t>(picture.width) * picture.height)
-    return {};
-  std::vector<uint8_t> rows(picture.pixels.size() * 4);
-  for (size_t i = 0; i < picture.pixels.size(); ++i) {
-    const uint32_t p = picture.pixels[i];
-    rows[4 * i] = static_cast<uint8_t>(p >> 16);
-    rows[4 * i + 1] = static_cast<uint8_t>(p >> 8);
-    rows[4 * i + 2] = static_cast<uint8_t>(p);
-    rows[4 * i + 3] = static_cast<uint8_t>(p >> 24);
-  }
   std::vector<uint8_t> file;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!info) {
-    png_destroy_write_struct(&png, nullptr);
+  if (picture.width <= 0 || picture.height <= 0 ||
+      picture.pixels.size() != static_cast<size_t>(picture.width) * picture.height ||
+      !encodePng(picture.pixels.data(), picture.width, picture.height, file, true, 9))
     return {};
-  }
-  // libpng reports its errors by longjmp; nothing here owns anything that a
-  // jump would skip the release of.
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return {};
-  }
-  png_set_write_fn(png, &file, appendBytes, nullptr);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width), static_cast<png_uint_32>(picture.height), 8,
-               PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_compression_level(png, 9);
-  png_write_info(png, info);
-  for (int y = 0; y < picture.height; ++y)
-    png_write_row(png, rows.data() + static_cast<size_t>(y) * picture.width * 4);
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
   return file;
 }
 

@@ -100,9 +100,9 @@ ShowCosts playBothForms() {
   for (uint64_t k = 0; !simd.show->quit && !plain.show->quit; k += fps) {
     const uint64_t end = k + fps;
     for (uint64_t f = k; f < end && !simd.show->quit; ++f)
-      costs.simd[benchSceneAt(virtualShowTime(fps, f))].push_back(simd.frame(f, fps));
+      costs.simd[sceneAt(virtualShowTime(fps, f))].push_back(simd.frame(f, fps));
     for (uint64_t f = k; f < end && !plain.show->quit; ++f, ++costs.frames)
-      costs.plain[benchSceneAt(virtualShowTime(fps, f))].push_back(plainFrame(plain, f));
+      costs.plain[sceneAt(virtualShowTime(fps, f))].push_back(plainFrame(plain, f));
   }
   costs.digest = simd.digest;
   costs.sameFrames = simd.digest == plain.digest && simd.show->quit && plain.show->quit;

@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/bench.h"
+#include "driver/report.h"
+#include "image/frame_digest.h"
 #include "platform/null_port.h"
 #include "driver/show.h"
 #include "platform/openmpt_audio.h"

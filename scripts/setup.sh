@@ -3,10 +3,15 @@
 #   scripts/setup.sh run       build the program and its pack, and play it (the default)
 #   scripts/setup.sh package   the same, and make the .deb (scripts/package.sh)
 #   scripts/setup.sh test      everything every test needs (scripts/test.sh)
-# Packages that are already installed are skipped; nothing else is downloaded.
+# Packages named after the purpose are installed too (scripts/web.sh names
+# what the browser edition needs). Packages that are already installed are
+# skipped; nothing else is downloaded. When another process holds apt's or
+# dpkg's lock (on a fresh machine an automatic update often does for the
+# first minutes), each step waits for it, up to ten minutes, instead of failing.
 set -euo pipefail
 
 purpose="${1:-run}"
+shift || true
 run=(
   # toolchain
   build-essential cmake ninja-build pkg-config
@@ -38,14 +43,38 @@ case "$purpose" in
 esac
 
 missing=()
-for p in "${packages[@]}"; do
+for p in "${packages[@]}" "$@"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
+lock_wait=600
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+
+# apt-get with its arguments, waiting while another process holds a lock.
+# dpkg's lock is waited for by apt-get itself (DPkg::Lock::Timeout); the
+# package lists' lock (apt-get update) is not, so the step is tried again
+# every few seconds while its error is a held lock.
+apt_get() {
+  local deadline=$((SECONDS + lock_wait)) log status
+  log="$(mktemp)"
+  while :; do
+    status=0
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout="$lock_wait" "$@" 2>"$log" || status=$?
+    cat "$log" >&2
+    if [ "$status" -ne 0 ] && grep -qE 'Could not get lock|Unable to lock|Unable to acquire' "$log" &&
+       [ "$SECONDS" -lt "$deadline" ]; then
+      echo "apt is busy (another process holds its lock); trying again in 5 s" >&2
+      sleep 5
+      continue
+    fi
+    rm -f "$log"
+    return "$status"
+  done
+}
+
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+  apt_get update
+  apt_get install -y --no-install-recommends "${missing[@]}"
 fi

@@ -3,8 +3,9 @@
 #   scripts/web.sh [build]      build the site into build-web/site/
 #   scripts/web.sh serve [PORT] build it, then serve it at http://127.0.0.1:PORT/ (default 8000)
 #   scripts/web.sh test         build it and test it in headless Chromium against the program
-# Installs what it needs: Debian's emscripten (and nodejs, npm, chromium when
-# missing), the native build's packages for the asset pack, and the npm
+# Installs what it needs through scripts/setup.sh: Debian's emscripten (and
+# nodejs, npm, chromium when missing), the native build's packages for the
+# asset pack; and the npm
 # packages pinned in package-lock.json. Nothing is fetched at run time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,14 +20,8 @@ install_packages() {
   command -v node >/dev/null || missing+=(nodejs)
   command -v npm >/dev/null || missing+=(npm)
   [ "$command" = test ] && ! command -v chromium >/dev/null && missing+=(chromium)
-  if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-  fi
-  scripts/setup.sh
+  # With the native build's packages, waiting for a held apt lock as it does.
+  scripts/setup.sh run "${missing[@]}"
   # The pinned packages, again only when the lock file changed.
   if [ ! -f node_modules/.package-lock.json ] || ! cmp -s package-lock.json node_modules/.vorlith-lock; then
     npm ci --no-audit --no-fund

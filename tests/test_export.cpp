@@ -212,6 +212,26 @@ TEST(Export, PngDirectoryNeverMixesTwoRuns) {
   EXPECT_EQ(listing(out.file("quiet")), (std::vector<std::string>{"frame_000000.png", "frame_000001.png"}));
 }
 
+TEST(Export, AnExistingDirectoryTakesFramesWhateverItsName) {
+  // A name that would otherwise be refused (.v2) or make a video (.mp4):
+  // being a directory already says what the user wants.
+  ScratchDirectory here;
+  for (const char* name : {"shots.v2", "clip.mp4"}) {
+    fs::create_directory(here.file(name));
+    const Outcome r = run({"--assets", assets, "--capture", name, "--fps", "10", "--until", "0.2"}, here.path().string());
+    ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+    EXPECT_EQ(listing(here.file(name)), (std::vector<std::string>{"audio.wav", "frame_000000.png", "frame_000001.png"}))
+        << name;
+  }
+  // So it takes what PNG frames take, and refuses what they refuse.
+  const Outcome refused = run({"--assets", assets, "--capture", "clip.mp4", "--video-scale", "2"}, here.path().string());
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("--video-scale goes with a video (.mp4, .mkv, .webm, .gif), not with PNG frames"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_EQ(captureKind(here.file("shots.v2")), CaptureKind::pictures);
+}
+
 TEST(Export, DigestListHasALinePerPresentedFrame) {
   ScratchDirectory out;
   const std::string list = out.file("digests.txt");
@@ -475,6 +495,29 @@ TEST(Export, EncoderFailuresGiveTheSystemsReason) {
   ASSERT_TRUE(encoder.start("/bin/sh", {"-c", "echo 'cannot open: No such file or directory' >&2; exit 3"}, error));
   EXPECT_FALSE(encoder.finish(error));
   EXPECT_EQ(error, "No such file or directory");
+}
+
+TEST(Export, AnEncoderThatStopsReadingFailsTheWriteAndLeavesSigpipeAlone) {
+  // The program's SIGPIPE is whatever it was given: a write to an encoder
+  // that has gone fails with the encoder's own reason, and no signal comes
+  // afterwards either (a SIGPIPE caught up only later would kill it).
+  struct sigaction standard = {}, before = {}, after = {};
+  standard.sa_handler = SIG_DFL;
+  ASSERT_EQ(::sigaction(SIGPIPE, &standard, &before), 0);
+  Encoder encoder;
+  std::string error;
+  ASSERT_TRUE(encoder.start("/bin/sh", {"-c", "exec 0<&-; echo 'gone: Disk quota exceeded' >&2; exit 1"}, error));
+  const std::vector<uint32_t> frame(framePixels, 0x123456);
+  bool written = true;
+  for (int i = 0; i < 100 && written; ++i) written = encoder.write(frame.data(), frame.size() * 4);
+  EXPECT_FALSE(written);
+  EXPECT_FALSE(encoder.finish(error));
+  EXPECT_EQ(error, std::strerror(EDQUOT));
+  sigset_t pending;
+  ASSERT_EQ(::sigpending(&pending), 0);
+  EXPECT_FALSE(::sigismember(&pending, SIGPIPE));
+  ASSERT_EQ(::sigaction(SIGPIPE, &before, &after), 0);
+  EXPECT_EQ(after.sa_handler, SIG_DFL) << "SIGPIPE's handling was changed for the whole program";
 }
 
 }  // namespace

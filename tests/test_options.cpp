@@ -1,6 +1,9 @@
 // The command line: each option, bad values, and the exit status they give.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <set>
 #include <vector>
 
 #include "app/options.h"
@@ -169,6 +172,47 @@ TEST(Options, RefusalsDoNotContradictThemselves) {
   EXPECT_EQ(error, "--until takes seconds more than 0, up to 182.956, not '0'");
   EXPECT_FALSE(parse({"--capture", "x", "--start", "10", "--until", "10"}, options, error));
   EXPECT_EQ(error, "--until must come after --start");
+}
+
+// The man page's names of options: "\-\-video\-scale" is --video-scale.
+std::string manName(const std::string& text) {
+  std::string name;
+  for (size_t i = 0; i < text.size() && text[i] != ' ' && text[i] != '"'; ++i)
+    if (text[i] != '\\') name += text[i];
+  return name;
+}
+
+TEST(Options, HelpAndTheManPageListWhatTheTableHolds) {
+  std::ifstream file(VORLITH_MAN_PAGE);
+  ASSERT_TRUE(file) << VORLITH_MAN_PAGE;
+  // The synopsis: one block a mode, named by its option; the options section:
+  // each option after a .TP.
+  std::map<std::string, std::set<std::string>> synopsis;
+  std::set<std::string> described;
+  std::string line, block, section;
+  bool afterTp = false;
+  while (std::getline(file, line)) {
+    if (line.rfind(".SH ", 0) == 0) section = line.substr(4);
+    if (line == ".SY vorlith") block = "show";
+    if (section == "SYNOPSIS" && line.rfind(".B ", 0) == 0 && block == "show") block = manName(line.substr(3));
+    if (section == "SYNOPSIS" && line.rfind(".OP ", 0) == 0) synopsis[block].insert(manName(line.substr(4)));
+    if (section == "OPTIONS" && afterTp) described.insert(manName(line.substr(line.find(' ') + 1)));
+    afterTp = line == ".TP";
+  }
+  const std::vector<std::string> all = optionNames(Options::Mode::help);
+  EXPECT_EQ(described, std::set<std::string>(all.begin(), all.end()));
+  const std::string help = usageText();
+  for (const std::string& name : all) EXPECT_NE(help.find("\n  " + name + " "), std::string::npos) << name;
+  // Each mode's synopsis names what applies to it, but for the option that
+  // chooses it, --help and --version.
+  const std::pair<Options::Mode, const char*> modes[] = {
+      {Options::Mode::show, "show"}, {Options::Mode::capture, "--capture"}, {Options::Mode::bench, "--bench"}};
+  for (const auto& [mode, name] : modes) {
+    std::set<std::string> expected;
+    for (const std::string& option : optionNames(mode))
+      if (option != name && option != "--help" && option != "--version") expected.insert(option);
+    EXPECT_EQ(synopsis[name], expected) << name;
+  }
 }
 
 }  // namespace

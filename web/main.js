@@ -3,7 +3,7 @@
 // frame loop per animation frame with the clock read from the music. Test
 // and measurement modes run the show on the virtual clock instead.
 import createVorlith from './vorlith.js';
-import { readOptions, framesBefore, frameTicks } from './options.js';
+import { readOptions, framesBefore, frameTicks, useCore } from './options.js';
 import { frameLayout, frameWidth, frameHeight } from './layout.js';
 import { WallClock, secondsToTicks } from './clock.js';
 import { Sound, soundAvailable } from './sound.js';
@@ -169,7 +169,7 @@ async function prepare() {
   const mode = options.mute ? audioMode.silent : audioMode.play;
   if (!core._vorlith_startup(mode)) notice('Vorlith', 'The show could not start.');
   core._vorlith_present_to(present.none);
-  const before = framesBefore(options.startMs, catchUpFps);
+  const before = framesBefore(options.start, catchUpFps);
   startTicks = frameTicks(before, catchUpFps);
   await runVirtual(catchUpFps, 0, before, (done) => {
     elements.progress.textContent = `Preparing: ${Math.floor((100 * done) / before)} %`;
@@ -265,7 +265,7 @@ async function runDigests(fps) {
   status.state = 'playing';
   if (!core._vorlith_startup(audioMode.check)) notice('Vorlith', 'The show could not start.');
   core._vorlith_present_to(present.none);
-  const before = framesBefore(options.startMs, fps);
+  const before = framesBefore(options.start, fps);
   await runVirtual(fps, 0, before);
   core._vorlith_present_to(present.digests);
   await runVirtual(fps, before, Infinity, (done) => {
@@ -319,6 +319,9 @@ async function main() {
   elements.again.addEventListener('click', playAgain);
 
   core = await createVorlith({ vorlithPage: page });
+  const facts = useCore(core, options);
+  status.show = facts.show;
+  for (const text of facts.problems) notice('Vorlith', text);
   await loadPack(core);
   if (options.digestFps) return runDigests(options.digestFps);
   if (options.benchFps) return runBench(options.benchFps);

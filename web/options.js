@@ -1,17 +1,10 @@
 // What the page's address asks for: ?start=SECONDS, ?aspect, ?mute as the
 // program's options, ?digest=FPS and ?bench[=FPS] for tests and measurements.
-// A value that can't be used is reported and left at its default.
+// A value that can't be used is reported and left at its default. The show's
+// length, its scenes and the reading of a start come from the core itself
+// (useCore), so the page and the program can't disagree about them.
 
-export const showLengthMs = 182956;
-
-// Seconds from 0 to the show's length, in whole milliseconds rounded to the
-// nearest; null when the text is no such number.
-export function parseSeconds(text) {
-  if (!/^[0-9]*\.?[0-9]*$/.test(text) || !/[0-9]/.test(text)) return null;
-  const seconds = Number(text);
-  if (!Number.isFinite(seconds) || seconds * 1000 > showLengthMs) return null;
-  return Math.round(seconds * 1000);
-}
+let core = null;
 
 // A whole number of frames per second from 1 to 1000; null otherwise.
 export function parseFps(text) {
@@ -20,15 +13,12 @@ export function parseFps(text) {
   return fps >= 1 && fps <= 1000 ? fps : null;
 }
 
+// The options; start is the text of ?start as written (null without one),
+// read by the core once it is loaded.
 export function readOptions(search) {
   const query = new URLSearchParams(search);
-  const options = { startMs: 0, aspect: query.has('aspect'), mute: query.has('mute'), digestFps: 0, benchFps: 0 };
+  const options = { start: query.get('start'), aspect: query.has('aspect'), mute: query.has('mute'), digestFps: 0, benchFps: 0 };
   const problems = [];
-  if (query.has('start')) {
-    const ms = parseSeconds(query.get('start'));
-    if (ms === null) problems.push(`start takes seconds from 0 to 182.956, not '${query.get('start')}'`);
-    else options.startMs = ms;
-  }
   if (query.has('digest')) {
     const fps = parseFps(query.get('digest'));
     if (fps === null) problems.push(`digest takes a whole number of frames per second from 1 to 1000, not '${query.get('digest')}'`);
@@ -43,13 +33,31 @@ export function readOptions(search) {
   return { options, problems };
 }
 
-// Frames of a run at fps that come before a start at startMs: round(S * F),
-// halves up, in integers so that no rounding of a product can move it.
-export function framesBefore(startMs, fps) {
-  return Math.floor((2 * startMs * fps + 1000) / 2000);
+// Frames of a run at fps that come before a start written as text: the
+// core's own rule, round(S * F) halves up with S exactly as written; -1 when
+// the text is no start, 0 without one.
+export function framesBefore(start, fps) {
+  if (start === null) return 0;
+  return core.ccall('vorlith_start_frames', 'number', ['string', 'number'], [start, fps]);
 }
 
-// The counter (microseconds) during frame k of a run at fps: floor(k * 1e6 / fps).
+// The counter (microseconds) during frame k of a run at fps, as the core's
+// virtual clock reads it: floor(k * 1e6 / fps).
 export function frameTicks(k, fps) {
-  return Math.floor((k * 1000000) / fps);
+  return core._vorlith_frame_ticks(k, fps);
+}
+
+// Takes the loaded core: checks ?start against it (a start it can't read is
+// reported and dropped) and gives what it says of the show: its length and
+// its scenes, by name and window in milliseconds. Returns
+// { show: { lengthMs, scenes }, problems }.
+export function useCore(module, options) {
+  core = module;
+  const { lengthMs, end, scenes } = JSON.parse(core.UTF8ToString(core._vorlith_show_facts()));
+  const problems = [];
+  if (options.start !== null && framesBefore(options.start, 1) < 0) {
+    problems.push(`start takes seconds from 0 to ${end}, not '${options.start}'`);
+    options.start = null;
+  }
+  return { show: { lengthMs, scenes }, problems };
 }

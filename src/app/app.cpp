@@ -50,7 +50,7 @@ int appMain(int argc, const char* const* argv) {
     return 2;
   }
   if (options.mode == Options::Mode::help) {
-    std::fputs(usageText(), stdout);
+    std::fputs(usageText().c_str(), stdout);
     return 0;
   }
   if (options.mode == Options::Mode::version) {

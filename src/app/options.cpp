@@ -1,18 +1,51 @@
 #include "app/options.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
+#include "capture/capture.h"
 #include "driver/seek.h"
 
 namespace vorlith {
 
 namespace {
 
+using Mode = Options::Mode;
+
+// Where an option applies.
+enum Where : unsigned {
+  inShow = 1,     // the window
+  inCapture = 2,  // --capture
+  inBench = 4,    // --bench
+  anywhere = inShow | inCapture | inBench,
+};
+
+// One option of the command line: its name, the name of its value (none
+// for a flag), where it applies, its lines of --help, and how its value is
+// taken into the options. take() is false when the value can't be used;
+// the message then says what the option takes (`wants`).
+struct OptionRule {
+  const char* name;
+  const char* value;
+  unsigned where;
+  std::string help;
+  std::string wants;
+  bool (*take)(const std::string& text, Options& options);
+};
+
 bool parseUnsigned(const std::string& text, uint64_t low, uint64_t high, uint64_t& value) {
   if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 18) return false;
   value = std::strtoull(text.c_str(), nullptr, 10);
   return value >= low && value <= high;
+}
+
+template <uint64_t low, uint64_t high, typename T>
+bool takeNumber(const std::string& text, T& out) {
+  uint64_t number = 0;
+  if (!parseUnsigned(text, low, high, number)) return false;
+  out = static_cast<T>(number);
+  return true;
 }
 
 bool parseFrameList(const std::string& text, std::set<uint64_t>& frames) {
@@ -29,54 +62,133 @@ bool parseFrameList(const std::string& text, std::set<uint64_t>& frames) {
   return !frames.empty();
 }
 
+// The options, in the order --help lists them.
+const std::vector<OptionRule>& optionRules() {
+  static const std::string end = showEnd().text();
+  static const std::vector<OptionRule> rules = {
+      {"--assets", "DIR", anywhere,
+       "read gfx/ and music/ from DIR (default: the current directory\n"
+       "when it holds them, else the pack installed with the program)",
+       "a directory", [](const std::string& t, Options& o) { return !(o.assets = t).empty(); }},
+      {"--start", "SECONDS", inShow | inCapture,
+       "begin this far into the show (0 to " + end + "), with exactly what a\n"
+       "whole run shows there; the music follows",
+       "seconds from 0 to " + end, [](const std::string& t, Options& o) { return parseStart(t, o.start); }},
+      {"--scale", "N", inShow, "window at N times the 320x200 frame (1 to 16)", "a whole number from 1 to 16",
+       [](const std::string& t, Options& o) { return takeNumber<1, 16>(t, o.window.scale); }},
+      {"--fullscreen", nullptr, inShow, "desktop fullscreen, letterboxed", "",
+       [](const std::string&, Options& o) { return o.window.fullscreen = true; }},
+      {"--aspect", nullptr, inShow | inCapture, "show the frame at 4:3, as a CRT did (a video: 1600x1200)", "",
+       [](const std::string&, Options& o) { return o.window.aspect = true; }},
+      {"--mute", nullptr, inShow | inCapture,
+       "play without sound (no audio device is opened; a capture\n"
+       "without a sound track or audio.wav)",
+       "", [](const std::string&, Options& o) { return o.mute = true; }},
+      {"--no-dialogs", nullptr, anywhere, "report missing files on stderr instead of in message boxes", "",
+       [](const std::string&, Options& o) { return o.noDialogs = true; }},
+      {"--capture", "OUT", inCapture,
+       "render off-screen on a virtual clock, as fast as the machine can;\n"
+       "the extension (any case) says what to make:\n" +
+           captureKindsText("") + "\n"
+       "videos and FLAC need ffmpeg",
+       "an output", [](const std::string& t, Options& o) { return !(o.capture = t).empty(); }},
+      {"--fps", "N", inCapture | inBench, "frames per second of a capture (1 to 1000, default 30)",
+       "a whole number from 1 to 1000", [](const std::string& t, Options& o) { return takeNumber<1, 1000>(t, o.fps); }},
+      {"--until", "SECONDS", inCapture, "end a capture before this show time (more than 0, up to " + end + ")",
+       "seconds more than 0, up to " + end,
+       [](const std::string& t, Options& o) {
+         return ShowSeconds::parse(t, o.until) && !o.until.isZero() && o.until <= showEnd();
+       }},
+      {"--video-scale", "N", inCapture,
+       "a video's pictures at N times 320x200 (1 to 8, default 4, a GIF 2);\n"
+       "with --aspect N times 1600x1200 (1 to 2, default 1)",
+       "a whole number from 1 to 8",
+       [](const std::string& t, Options& o) { return takeNumber<1, 8>(t, o.videoScale); }},
+      {"--frames", "LIST", inCapture,
+       "write only these frames of a capture (PNG frames or .txt),\n"
+       "counted from its first, e.g. 0,5,300",
+       "frame numbers separated by commas",
+       [](const std::string& t, Options& o) { return parseFrameList(t, o.frames); }},
+      {"--replace", nullptr, inCapture,
+       "a capture into a directory that holds frames removes them\n"
+       "(frame_*.png and audio.wav) first, instead of refusing",
+       "", [](const std::string&, Options& o) { return o.replace = true; }},
+      {"--bench", nullptr, inBench,
+       "play the show headless as fast as possible and print what each\n"
+       "scene's frames cost (default 60 fps; --fps N to change)",
+       "", [](const std::string&, Options&) { return true; }},
+      {"--version", nullptr, anywhere, "print the version", "",
+       [](const std::string&, Options& o) { return (o.mode = Mode::version), true; }},
+      {"--help", nullptr, anywhere, "print this text", "",
+       [](const std::string&, Options& o) { return (o.mode = Mode::help), true; }},
+  };
+  return rules;
+}
+
+const OptionRule* findRule(std::string_view name) {
+  if (name == "-h") name = "--help";
+  for (const OptionRule& rule : optionRules())
+    if (name == rule.name) return &rule;
+  return nullptr;
+}
+
+// Where a run in the mode is, for the rules (help and version: anywhere).
+unsigned whereIn(Mode mode) {
+  return mode == Mode::show ? inShow : mode == Mode::capture ? inCapture : mode == Mode::bench ? inBench : anywhere;
+}
+
+// "--a", "--a and --b", "--a, --b and --c"
+std::string listed(const std::vector<std::string>& names) {
+  std::string text;
+  for (size_t i = 0; i < names.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+  return text;
+}
+
+// Why an option given for a run in this mode can't apply to it.
+std::string misplaced(const OptionRule& rule, Mode mode) {
+  if (mode == Mode::bench) {
+    std::vector<std::string> takes;
+    for (const OptionRule& r : optionRules())
+      if ((r.where & inBench) && r.where != inBench && r.where != anywhere) takes.push_back(r.name);
+    return "--bench takes only " + listed(takes) + ", --assets and --no-dialogs";
+  }
+  if (rule.where == inShow) return std::string(rule.name) + " goes with the window, not with --capture";
+  return std::string(rule.name) + " goes with --capture" + (rule.where & inBench ? " or --bench" : "");
+}
+
 }  // namespace
 
-const char* usageText() {
-  return "Usage: vorlith [options]\n"
-         "Plays the show in a window; Escape or closing the window ends it.\n"
-         "\n"
-         "  --assets DIR      read gfx/ and music/ from DIR (default: the current directory\n"
-         "                    when it holds them, else the pack installed with the program)\n"
-         "  --start SECONDS   begin this far into the show (0 to 182.956), with exactly what a\n"
-         "                    whole run shows there; the music follows\n"
-         "  --scale N         window at N times the 320x200 frame (1 to 16)\n"
-         "  --fullscreen      desktop fullscreen, letterboxed\n"
-         "  --aspect          show the frame at 4:3, as a CRT did (a video: 1600x1200)\n"
-         "  --mute            play without sound (no audio device is opened; a capture\n"
-         "                    without a sound track or audio.wav)\n"
-         "  --no-dialogs      report missing files on stderr instead of in message boxes\n"
-         "  --capture OUT     render off-screen on a virtual clock, as fast as the machine can;\n"
-         "                    the extension (any case) says what to make:\n"
-         "                    OUT.mp4   a video to play anywhere (H.264 + AAC)\n"
-         "                    OUT.mkv   an archival video, lossless (FFV1 + FLAC)\n"
-         "                    OUT.webm  a video for the web (VP9 + Opus)\n"
-         "                    OUT.gif   a clip to share (at most 30 s and 50 fps, no sound)\n"
-         "                    OUT.wav   the sound alone; OUT.flac the same, compressed\n"
-         "                    OUT.txt   one line per frame: its index and its digest\n"
-         "                    OUT       (no extension, or ending in /) a directory of\n"
-         "                              frame_NNNNNN.png files and audio.wav\n"
-         "                    videos and FLAC need ffmpeg\n"
-         "  --fps N           frames per second of a capture (1 to 1000, default 30)\n"
-         "  --until SECONDS   end a capture before this show time (more than 0, up to 182.956)\n"
-         "  --video-scale N   a video's pictures at N times 320x200 (1 to 8, default 4, a GIF 2);\n"
-         "                    with --aspect N times 1600x1200 (1 to 2, default 1)\n"
-         "  --frames LIST     write only these frames of a capture (PNG frames or .txt),\n"
-         "                    counted from its first, e.g. 0,5,300\n"
-         "  --replace         a capture into a directory that holds frames removes them\n"
-         "                    (frame_*.png and audio.wav) first, instead of refusing\n"
-         "  --bench           play the show headless as fast as possible and print what each\n"
-         "                    scene's frames cost (default 60 fps; --fps N to change)\n"
-         "  --version         print the version\n"
-         "  --help            print this text\n"
-         "An option's value may also follow an equals sign: --start=30.\n";
+std::string usageText() {
+  std::string text =
+      "Usage: vorlith [options]\n"
+      "Plays the show in a window; Escape or closing the window ends it.\n"
+      "\n";
+  constexpr size_t column = 20;
+  for (const OptionRule& rule : optionRules()) {
+    std::string head = std::string("  ") + rule.name + (rule.value ? std::string(" ") + rule.value : "");
+    head.resize(std::max(column, head.size() + 2), ' ');
+    size_t begin = 0;
+    for (bool first = true; begin <= rule.help.size(); first = false) {
+      const size_t end = std::min(rule.help.find('\n', begin), rule.help.size());
+      text += (first ? head : std::string(column, ' ')) + rule.help.substr(begin, end - begin) + "\n";
+      begin = end + 1;
+    }
+  }
+  text += "An option's value may also follow an equals sign: --start=30.\n";
+  return text;
+}
+
+std::vector<std::string> optionNames(Mode mode) {
+  const unsigned where = whereIn(mode);
+  std::vector<std::string> names;
+  for (const OptionRule& rule : optionRules())
+    if (rule.where & where) names.push_back(rule.name);
+  return names;
 }
 
 bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
-  bool fpsGiven = false;
-  bool untilGiven = false;
-  bool startGiven = false;
-  bool benchGiven = false;
-  bool windowGiven = false;
+  std::vector<const OptionRule*> given;
   for (int i = 1; i < argc; ++i) {
     std::string_view name = argv[i];
     // --name=value is --name value.
@@ -90,129 +202,46 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
         hasAttached = true;
       }
     }
-    auto value = [&](std::string& out) {
-      if (hasAttached) {
-        out = std::string(attached);
-        return true;
-      }
-      if (i + 1 >= argc) {
-        error = std::string(name) + " needs a value";
-        return false;
-      }
-      out = argv[++i];
-      return true;
-    };
-    auto flag = [&] {
-      if (hasAttached) error = std::string(name) + " takes no value";
-      return !hasAttached;
-    };
-    std::string text;
-    uint64_t number = 0;
-    if (name == "--help" || name == "-h") {
-      if (!flag()) return false;
-      options.mode = Options::Mode::help;
-    } else if (name == "--version") {
-      if (!flag()) return false;
-      options.mode = Options::Mode::version;
-    } else if (name == "--bench") {
-      if (!flag()) return false;
-      benchGiven = true;
-      if (options.mode == Options::Mode::show) options.mode = Options::Mode::bench;
-    } else if (name == "--fullscreen") {
-      if (!flag()) return false;
-      options.window.fullscreen = true;
-      windowGiven = true;
-    } else if (name == "--aspect") {
-      if (!flag()) return false;
-      options.window.aspect = true;
-    } else if (name == "--mute") {
-      if (!flag()) return false;
-      options.mute = true;
-    } else if (name == "--no-dialogs") {
-      if (!flag()) return false;
-      options.noDialogs = true;
-    } else if (name == "--replace") {
-      if (!flag()) return false;
-      options.replace = true;
-    } else if (name == "--assets") {
-      if (!value(options.assets)) return false;
-      if (options.assets.empty()) {
-        error = "--assets needs a directory";
-        return false;
-      }
-    } else if (name == "--start") {
-      if (!value(text)) return false;
-      if (!ShowSeconds::parse(text, options.start) || options.start > showEnd()) {
-        error = "--start takes seconds from 0 to 182.956, not '" + text + "'";
-        return false;
-      }
-      startGiven = true;
-    } else if (name == "--until") {
-      if (!value(text)) return false;
-      if (!ShowSeconds::parse(text, options.until) || options.until.isZero() || options.until > showEnd()) {
-        error = "--until takes seconds more than 0, up to 182.956, not '" + text + "'";
-        return false;
-      }
-      untilGiven = true;
-    } else if (name == "--video-scale") {
-      if (!value(text)) return false;
-      if (!parseUnsigned(text, 1, 8, number)) {
-        error = "--video-scale takes a whole number from 1 to 8, not '" + text + "'";
-        return false;
-      }
-      options.videoScale = static_cast<int>(number);
-    } else if (name == "--scale") {
-      if (!value(text)) return false;
-      if (!parseUnsigned(text, 1, 16, number)) {
-        error = "--scale takes a whole number from 1 to 16, not '" + text + "'";
-        return false;
-      }
-      options.window.scale = static_cast<int>(number);
-      windowGiven = true;
-    } else if (name == "--capture") {
-      if (!value(options.capture)) return false;
-      if (options.capture.empty()) {
-        error = "--capture needs an output";
-        return false;
-      }
-      if (options.mode == Options::Mode::show) options.mode = Options::Mode::capture;
-    } else if (name == "--fps") {
-      if (!value(text)) return false;
-      if (!parseUnsigned(text, 1, 1000, number)) {
-        error = "--fps takes a whole number from 1 to 1000, not '" + text + "'";
-        return false;
-      }
-      options.fps = static_cast<uint32_t>(number);
-      fpsGiven = true;
-    } else if (name == "--frames") {
-      if (!value(text)) return false;
-      if (!parseFrameList(text, options.frames)) {
-        error = "--frames takes frame numbers separated by commas, not '" + text + "'";
-        return false;
-      }
-    } else {
+    const OptionRule* rule = findRule(name);
+    if (!rule) {
       error = "unknown option '" + std::string(name) + "'";
       return false;
     }
-  }
-  const bool captureOnly = untilGiven || options.videoScale > 0 || !options.frames.empty() || options.replace;
-  if (options.mode == Options::Mode::show && (fpsGiven || captureOnly)) {
-    error = "--fps, --until, --video-scale, --frames and --replace go with --capture";
-    return false;
-  }
-  if (benchGiven && (options.mode == Options::Mode::bench || options.mode == Options::Mode::capture)) {
-    if (!options.capture.empty() || captureOnly || startGiven || windowGiven || options.window.aspect ||
-        options.mute) {
-      error = "--bench takes only --fps and --assets";
+    std::string text;
+    if (!rule->value) {
+      if (hasAttached) {
+        error = std::string(name) + " takes no value";
+        return false;
+      }
+    } else if (hasAttached) {
+      text = attached;
+    } else if (i + 1 < argc) {
+      text = argv[++i];
+    } else {
+      error = std::string(name) + " needs a value";
       return false;
     }
-    if (!fpsGiven) options.fps = 60;
+    if (!rule->take(text, options)) {
+      error = text.empty() ? std::string(name) + " needs " + rule->wants
+                           : std::string(name) + " takes " + rule->wants + ", not '" + text + "'";
+      return false;
+    }
+    given.push_back(rule);
   }
-  if (options.mode == Options::Mode::capture && windowGiven) {
-    error = "--scale and --fullscreen go with the window, not with --capture";
-    return false;
+  if (options.mode == Mode::help || options.mode == Mode::version) return true;
+  bool bench = false;
+  for (const OptionRule* rule : given) bench = bench || rule == findRule("--bench");
+  options.mode = bench ? Mode::bench : options.capture.empty() ? Mode::show : Mode::capture;
+  bool fpsGiven = false;
+  for (const OptionRule* rule : given) {
+    if (!(rule->where & whereIn(options.mode))) {
+      error = misplaced(*rule, options.mode);
+      return false;
+    }
+    fpsGiven = fpsGiven || rule == findRule("--fps");
   }
-  if (untilGiven && options.until <= options.start) {
+  if (bench && !fpsGiven) options.fps = 60;
+  if (!options.until.isZero() && options.until <= options.start) {
     error = "--until must come after --start";
     return false;
   }

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "driver/seek.h"
 #include "platform/sdl_display.h"
@@ -28,8 +29,12 @@ struct Options {
 // message naming it in error.
 bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error);
 
-// The text of --help.
-const char* usageText();
+// The text of --help, from the table of options.
+std::string usageText();
+
+// The names of the options that apply to a run in the mode (every option
+// for help and version), in the order --help lists them.
+std::vector<std::string> optionNames(Options::Mode mode);
 
 // The whole program: options, then the show in a window or a capture.
 int appMain(int argc, const char* const* argv);

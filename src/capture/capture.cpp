@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "capture/atomic_file.h"
@@ -15,6 +16,7 @@
 #include "capture/png_writer.h"
 #include "capture/progress.h"
 #include "capture/video_export.h"
+#include "driver/report.h"
 #include "driver/schedule.h"
 #include "image/frame_digest.h"
 #include "image/image.h"
@@ -33,14 +35,24 @@ namespace fs = std::filesystem;
 constexpr uint64_t gifLongestSeconds = 30;
 constexpr uint32_t gifHighestFps = 50;
 
-constexpr const char* kindsText =
-    "  OUT.mp4   a video to play anywhere (H.264 + AAC)\n"
-    "  OUT.mkv   an archival video, lossless (FFV1 + FLAC)\n"
-    "  OUT.webm  a video for the web (VP9 + Opus)\n"
-    "  OUT.gif   a clip for sharing, at most 30 seconds, no sound\n"
-    "  OUT.wav   the sound alone; OUT.flac the same, compressed\n"
-    "  OUT.txt   the digest of every frame, one line each\n"
-    "  OUT       (no extension, or ending in /) a directory of PNG frames and audio.wav";
+// What each extension makes, and its lines of help.
+struct KindRule {
+  const char* extension;
+  CaptureKind kind;
+  const char* help;
+};
+constexpr KindRule kindRules[] = {
+    {".mp4", CaptureKind::mp4, "OUT.mp4   a video to play anywhere (H.264 + AAC)"},
+    {".mkv", CaptureKind::mkv, "OUT.mkv   an archival video, lossless (FFV1 + FLAC)"},
+    {".webm", CaptureKind::webm, "OUT.webm  a video for the web (VP9 + Opus)"},
+    {".gif", CaptureKind::gif, "OUT.gif   a clip to share (at most 30 s and 50 fps, no sound)"},
+    {".wav", CaptureKind::wav, "OUT.wav   the sound alone"},
+    {".flac", CaptureKind::flac, "OUT.flac  the sound alone, compressed"},
+    {".txt", CaptureKind::digests, "OUT.txt   one line per frame: its index and its digest"},
+    {"", CaptureKind::pictures,
+     "OUT       (an existing directory, no extension, or ending in /)\n"
+     "          a directory of frame_NNNNNN.png files and audio.wav"},
+};
 
 bool isVideo(CaptureKind kind) {
   return kind == CaptureKind::mp4 || kind == CaptureKind::mkv || kind == CaptureKind::webm || kind == CaptureKind::gif;
@@ -67,9 +79,11 @@ int videoScale(const CaptureOptions& options, CaptureKind kind) {
 
 std::string extensionOf(const std::string& output) { return fs::path(output).extension().string(); }
 
-// Prints a failure, unless the capture was interrupted: that has its own words.
-void report(const std::string& message) {
+// Prints a failure, unless the capture was interrupted (that has its own
+// words); the exit status of a failed capture.
+int failed(const std::string& message) {
   if (!interruptSignal() && !message.empty()) std::fprintf(stderr, "vorlith: %s\n", message.c_str());
+  return 1;
 }
 
 NullRun nullRun(const CaptureOptions& options, const CaptureSpan& span) {
@@ -101,6 +115,39 @@ std::string countText(uint64_t frames, const char* what) {
   return std::to_string(frames) + " " + what + (frames == 1 ? "" : "s");
 }
 
+// Where the frames of a capture go: a PNG directory, a digest list or an
+// encoder's pipe. Given each chosen frame; false (the reason in error) ends
+// the capture.
+using CaptureSink = std::function<bool(uint64_t frame, const uint32_t* pixels, std::string& error)>;
+
+// The one capture loop: runs the span on the virtual clock and hands the
+// chosen frames (every frame without --frames) to the sink, with a progress
+// bar when asked. It ends after the last chosen frame, at the sink's first
+// failure or at an interrupt; true when every chosen frame went to the sink.
+bool captureFrames(const CaptureOptions& options, const CaptureSpan& span, bool showProgress,
+                   const CaptureSink& sink, std::string& error) {
+  const bool everyFrame = options.frames.empty();
+  const uint64_t last = everyFrame ? span.count - 1 : *options.frames.rbegin();
+  Progress progress(showProgress ? last + 1 : 0, options.fps);
+  bool fed = true;
+  const int status = runNull(nullRun(options, span), [&](uint64_t frame, const uint32_t* pixels) {
+    if (interruptSignal()) return false;
+    if (showProgress) progress.update(frame + 1);
+    if (!everyFrame && !options.frames.count(frame)) return true;
+    fed = sink(frame, pixels, error);
+    // Nothing after the last chosen frame is wanted.
+    return fed && frame < last;
+  });
+  const bool complete = fed && status == 0 && !interruptSignal();
+  if (showProgress) {
+    if (complete)
+      progress.finish();
+    else
+      progress.stop();
+  }
+  return complete;
+}
+
 // The files of an earlier capture in a PNG directory: frame_*.png and audio.wav.
 std::vector<fs::path> earlierCapture(const fs::path& dir) {
   std::vector<fs::path> found;
@@ -121,11 +168,9 @@ int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
   std::error_code failure;
   const bool existed = fs::exists(dir, failure);
   fs::create_directories(dir, failure);
-  if (failure || !fs::is_directory(dir)) {
-    report("can't make the directory " + options.output + ": " +
-           (failure ? failure.message() : std::string("a file has that name")));
-    return 1;
-  }
+  if (failure || !fs::is_directory(dir))
+    return failed("can't make the directory " + options.output + ": " +
+                  (failure ? failure.message() : std::string("a file has that name")));
   const std::vector<fs::path> earlier = earlierCapture(dir);
   if (!earlier.empty()) {
     if (!options.replace) {
@@ -135,60 +180,41 @@ int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
                    options.output.c_str(), countText(earlier.size(), "file").c_str());
       return 2;
     }
-    for (const fs::path& path : earlier) {
-      if (!fs::remove(path, failure) && failure) {
-        report("can't remove " + path.string() + ": " + failure.message());
-        return 1;
-      }
-    }
+    for (const fs::path& path : earlier)
+      if (!fs::remove(path, failure) && failure)
+        return failed("can't remove " + path.string() + ": " + failure.message());
   }
 
   // What this capture has put in place; taken away again if it fails.
   std::vector<std::string> written;
-  auto takeBack = [&] {
+  auto takeBack = [&](const std::string& error) {
     for (const std::string& path : written) ::unlink(path.c_str());
     std::error_code ignored;
     if (!existed) fs::remove(dir, ignored);
+    return failed(error);
   };
-
-  const uint64_t total = options.frames.empty() ? span.count : *options.frames.rbegin() + 1;
-  Progress progress(total, options.fps);
-  std::string error;
   std::vector<uint8_t> png;
-  uint64_t frames = 0;
-  const int status = runNull(nullRun(options, span), [&](uint64_t frame, const uint32_t* pixels) {
-    if (interruptSignal()) return false;
-    progress.update(frame + 1);
-    if (!options.frames.empty() && !options.frames.count(frame)) return true;
+  std::string error;
+  auto writeFrame = [&](uint64_t frame, const uint32_t* pixels, std::string& why) {
     AtomicFile file((dir / frameFileName(frame)).string());
     if (!encodePng(pixels, frameWidth, frameHeight, png)) {
-      error = writeError(file.finalPath(), "the PNG encoder failed");
+      why = writeError(file.finalPath(), "the PNG encoder failed");
       return false;
     }
-    if (!file.write(png.data(), png.size(), error) || !file.commit(error)) return false;
+    if (!file.write(png.data(), png.size(), why) || !file.commit(why)) return false;
     written.push_back(file.finalPath());
-    ++frames;
-    // Nothing after the last chosen frame is wanted.
-    return options.frames.empty() || frame < *options.frames.rbegin();
-  });
-  if (status != 0 || !error.empty() || interruptSignal()) {
-    progress.stop();
-    takeBack();
-    if (!error.empty()) report(error);
-    return 1;
-  }
-  progress.finish();
+    return true;
+  };
+  if (!captureFrames(options, span, true, writeFrame, error)) return takeBack(error);
+  const uint64_t frames = written.size();
   // The sound goes with a capture of every frame, over the same span.
   const bool withSound = options.frames.empty() && !options.mute;
   if (withSound) {
     std::vector<uint8_t> wav;
     AtomicFile sound((dir / "audio.wav").string());
     if (!renderSound(options, span, false, wav, error) || !sound.write(wav.data(), wav.size(), error) ||
-        !sound.commit(error)) {
-      takeBack();
-      if (!error.empty()) report(error);
-      return 1;
-    }
+        !sound.commit(error))
+      return takeBack(error);
     written.push_back(sound.finalPath());
   }
   std::fprintf(stderr, "vorlith: %s%s written to %s\n", countText(frames, "frame").c_str(),
@@ -198,24 +224,15 @@ int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
 
 int captureDigests(const CaptureOptions& options, const CaptureSpan& span) {
   AtomicFile file(options.output);
-  std::string text;
+  std::string text, error;
   uint64_t lines = 0;
-  const int status = runNull(nullRun(options, span), [&](uint64_t frame, const uint32_t* pixels) {
-    if (interruptSignal()) return false;
-    if (!options.frames.empty() && !options.frames.count(frame)) return true;
-    char line[48];
-    std::snprintf(line, sizeof line, "%llu %016llx\n", static_cast<unsigned long long>(frame),
-                  static_cast<unsigned long long>(frameRgbDigest(pixels)));
-    text += line;
+  const bool complete = captureFrames(options, span, true, [&](uint64_t frame, const uint32_t* pixels, std::string&) {
+    text += digestLine(frame, frameRgbDigest(pixels)) + "\n";
     ++lines;
-    return options.frames.empty() || frame < *options.frames.rbegin();
-  });
-  if (status != 0 || interruptSignal()) return 1;
-  std::string error;
-  if (!file.write(text.data(), text.size(), error) || !file.commit(error)) {
-    report(error);
-    return 1;
-  }
+    return true;
+  }, error);
+  if (!complete) return 1;
+  if (!file.write(text.data(), text.size(), error) || !file.commit(error)) return failed(error);
   std::fprintf(stderr, "vorlith: %s written to %s\n", countText(lines, "frame digest").c_str(),
                options.output.c_str());
   return 0;
@@ -227,52 +244,26 @@ std::string ffmpegMissing() {
          "--capture DIRECTORY, or the sound alone with --capture FILE.wav.";
 }
 
-// Refuses to start an output whose final name is taken by a directory (the
-// rename at the end could only fail).
-bool finalNameFree(const std::string& output) {
-  std::error_code failure;
-  if (!fs::is_directory(output, failure)) return true;
-  report(writeError(output, "it is a directory"));
-  return false;
-}
-
 int captureSound(const CaptureOptions& options, const CaptureSpan& span, CaptureKind kind) {
-  if (!finalNameFree(options.output)) return 1;
   const std::string ffmpeg = kind == CaptureKind::flac ? findOnPath("ffmpeg") : "";
-  if (kind == CaptureKind::flac && ffmpeg.empty()) {
-    report(ffmpegMissing());
-    return 1;
-  }
+  if (kind == CaptureKind::flac && ffmpeg.empty()) return failed(ffmpegMissing());
   std::string error;
   std::vector<uint8_t> wav;
   AtomicFile file(options.output);
-  if (!renderSound(options, span, true, wav, error)) {
-    if (!error.empty()) report(error);
-    return 1;
-  }
+  if (!renderSound(options, span, true, wav, error)) return failed(error);
   if (kind == CaptureKind::wav) {
-    if (!file.write(wav.data(), wav.size(), error)) {
-      report(error);
-      return 1;
-    }
+    if (!file.write(wav.data(), wav.size(), error)) return failed(error);
   } else {
     AtomicFile scratch(options.output, ".wav");
-    if (!scratch.write(wav.data(), wav.size(), error)) {
-      report(error);
-      return 1;
-    }
+    if (!scratch.write(wav.data(), wav.size(), error)) return failed(error);
     Encoder encoder;
     if (!encoder.start(ffmpeg, flacArguments(scratch.temporaryPath(), file.temporaryPath()), error) ||
         !encoder.finish(error)) {
       if (interruptSignal()) encoder.stop(interruptSignal());
-      report(writeError(options.output, error));
-      return 1;
+      return failed(writeError(options.output, error));
     }
   }
-  if (!file.commit(error)) {
-    report(error);
-    return 1;
-  }
+  if (!file.commit(error)) return failed(error);
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.3f", static_cast<double>(wav.size() - 44) / 4 / audioSampleRate);
   std::fprintf(stderr, "vorlith: %s s of sound written to %s\n", seconds, options.output.c_str());
@@ -290,22 +281,13 @@ bool encodeSpan(const std::string& ffmpeg, const EncodeJob& job, const PictureSi
     error = writeError(options.output, error);
     return false;
   }
-  Progress progress(showProgress ? span.count : 0, options.fps);
   std::vector<uint32_t> picture;
   bool fed = true;
-  const int status = runNull(nullRun(options, span), [&](uint64_t frame, const uint32_t* pixels) {
-    if (showProgress) progress.update(frame + 1);
+  const bool complete = captureFrames(options, span, showProgress, [&](uint64_t, const uint32_t* pixels, std::string&) {
     blowUp(pixels, size, picture);
-    fed = encoder.write(picture.data(), picture.size() * 4);
-    return fed && !interruptSignal();
-  });
-  if (showProgress) {
-    if (fed && status == 0 && !interruptSignal())
-      progress.finish();
-    else
-      progress.stop();
-  }
-  if (interruptSignal() || status != 0) {
+    return fed = encoder.write(picture.data(), picture.size() * 4);
+  }, error);
+  if (!complete && (fed || interruptSignal())) {
     encoder.stop(interruptSignal() ? interruptSignal() : SIGTERM);
     return false;
   }
@@ -315,16 +297,12 @@ bool encodeSpan(const std::string& ffmpeg, const EncodeJob& job, const PictureSi
     error = writeError(options.output, error);
     return false;
   }
-  return true;
+  return complete;
 }
 
 int captureVideo(const CaptureOptions& options, const CaptureSpan& span, CaptureKind kind) {
-  if (!finalNameFree(options.output)) return 1;
   const std::string ffmpeg = findOnPath("ffmpeg");
-  if (ffmpeg.empty()) {
-    report(ffmpegMissing());
-    return 1;
-  }
+  if (ffmpeg.empty()) return failed(ffmpegMissing());
   const bool gif = kind == CaptureKind::gif;
   const bool withSound = !options.mute && !gif;
   const PictureSize size = pictureSize(videoScale(options, kind), options.aspect);
@@ -339,10 +317,8 @@ int captureVideo(const CaptureOptions& options, const CaptureSpan& span, Capture
   job.fps = options.fps;
   if (withSound) {
     std::vector<uint8_t> wav;
-    if (!renderSound(options, span, false, wav, error) || !sound.write(wav.data(), wav.size(), error)) {
-      if (!error.empty()) report(error);
-      return 1;
-    }
+    if (!renderSound(options, span, false, wav, error) || !sound.write(wav.data(), wav.size(), error))
+      return failed(error);
     job.sound = sound.temporaryPath();
   }
   if (gif) {
@@ -351,17 +327,11 @@ int captureVideo(const CaptureOptions& options, const CaptureSpan& span, Capture
     EncodeJob first = job;
     first.palettePass = true;
     first.palette = job.palette = palette.temporaryPath();
-    if (!encodeSpan(ffmpeg, first, pictureSize(1, false), options, span, false, error)) {
-      report(error);
-      return 1;
-    }
+    if (!encodeSpan(ffmpeg, first, pictureSize(1, false), options, span, false, error)) return failed(error);
   }
   job.width = size.width();
   job.height = size.height();
-  if (!encodeSpan(ffmpeg, job, size, options, span, true, error) || !video.commit(error)) {
-    report(error);
-    return 1;
-  }
+  if (!encodeSpan(ffmpeg, job, size, options, span, true, error) || !video.commit(error)) return failed(error);
   std::fprintf(stderr, "vorlith: %s written to %s (%dx%d%s)\n", countText(span.count, "frame").c_str(),
                options.output.c_str(), size.width(), size.height(), withSound ? ", with sound" : "");
   return 0;
@@ -385,17 +355,25 @@ CaptureSpan captureSpan(uint32_t fps, const ShowSeconds& start, const ShowSecond
 }
 
 CaptureKind captureKind(const std::string& output) {
+  // A directory that is there already takes frames, whatever its name.
+  std::error_code ignored;
+  if (fs::is_directory(output, ignored)) return CaptureKind::pictures;
   std::string extension = extensionOf(output);
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (extension.empty()) return CaptureKind::pictures;
-  if (extension == ".mp4") return CaptureKind::mp4;
-  if (extension == ".mkv") return CaptureKind::mkv;
-  if (extension == ".webm") return CaptureKind::webm;
-  if (extension == ".gif") return CaptureKind::gif;
-  if (extension == ".wav") return CaptureKind::wav;
-  if (extension == ".flac") return CaptureKind::flac;
-  if (extension == ".txt") return CaptureKind::digests;
+  for (const KindRule& rule : kindRules)
+    if (extension == rule.extension) return rule.kind;
   return CaptureKind::unknown;
+}
+
+std::string captureKindsText(const std::string& indent) {
+  std::string text;
+  for (const KindRule& rule : kindRules)
+    for (const char* c = rule.help; *c; ++c) {
+      if (c == rule.help) text += (text.empty() ? "" : "\n") + indent;
+      text += *c;
+      if (*c == '\n') text += indent;
+    }
+  return text;
 }
 
 std::string captureRefusal(const CaptureOptions& options) {
@@ -403,7 +381,7 @@ std::string captureRefusal(const CaptureOptions& options) {
   const std::string extension = extensionOf(options.output);
   if (kind == CaptureKind::unknown)
     return "can't make a capture named '" + options.output + "': " + extension +
-           " is not a kind it knows. The extension says what to make:\n" + kindsText;
+           " is not a kind it knows. The extension says what to make:\n" + captureKindsText("  ");
   if (!isVideo(kind)) {
     const std::string what = kind == CaptureKind::pictures ? "PNG frames" : "a " + extension + " file";
     if (options.aspect) return "--aspect goes with a video (.mp4, .mkv, .webm, .gif), not with " + what;

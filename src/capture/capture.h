@@ -25,7 +25,12 @@ struct CaptureOptions {
 };
 
 enum class CaptureKind { pictures, digests, wav, flac, mp4, mkv, webm, gif, unknown };
+// An existing directory takes PNG frames whatever its name.
 CaptureKind captureKind(const std::string& output);
+
+// What each extension makes, a line or two each, each line after the
+// indent, for --help and refusals.
+std::string captureKindsText(const std::string& indent);
 
 // The frames of the show a capture covers: `count` frames from `first`.
 struct CaptureSpan {

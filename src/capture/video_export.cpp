@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -203,8 +204,6 @@ bool Encoder::start(const std::string& program, const std::vector<std::string>& 
     return false;
   }
   (void)parent;
-  // A failing encoder shows up as a failed write, not as a signal.
-  std::signal(SIGPIPE, SIG_IGN);
   ::fcntl(input[1], F_SETFL, ::fcntl(input[1], F_GETFL) | O_NONBLOCK);
   ::fcntl(output[0], F_SETFL, ::fcntl(output[0], F_GETFL) | O_NONBLOCK);
   pid_ = pid;
@@ -238,6 +237,35 @@ void Encoder::closeInput() {
   input_ = -1;
 }
 
+namespace {
+
+// A write to a pipe whose reader has gone raises SIGPIPE, which by default
+// ends the program. How SIGPIPE is handled belongs to the whole process (and
+// to whoever started it), so it is left alone: this thread blocks the signal
+// for the write, and takes back a SIGPIPE the write raised (a wait of no
+// time) before its mask is restored. The write then just fails with EPIPE,
+// and the encoder's own messages say why it stopped reading. A SIGPIPE that
+// was pending before is not taken.
+ssize_t writeToPipe(int fd, const void* data, size_t size) {
+  sigset_t pipeSignal, previous, pending;
+  sigemptyset(&pipeSignal);
+  sigaddset(&pipeSignal, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+  const bool pendingBefore = sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE);
+  const ssize_t n = ::write(fd, data, size);
+  const int error = errno;
+  if (n < 0 && error == EPIPE && !pendingBefore) {
+    const timespec noTime = {0, 0};
+    while (sigtimedwait(&pipeSignal, nullptr, &noTime) < 0 && errno == EINTR) {
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  errno = error;
+  return n;
+}
+
+}  // namespace
+
 bool Encoder::write(const void* data, size_t size) {
   const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
@@ -249,7 +277,7 @@ bool Encoder::write(const void* data, size_t size) {
     }
     if (output_ >= 0 && fds[1].revents) readMessages();
     if (fds[0].revents & POLLOUT) {
-      const ssize_t n = ::write(input_, bytes, size);
+      const ssize_t n = writeToPipe(input_, bytes, size);
       if (n < 0) {
         if (errno == EAGAIN || errno == EINTR) continue;
         return false;  // it stopped reading

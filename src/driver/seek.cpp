@@ -63,6 +63,13 @@ int ShowSeconds::compare(const ShowSeconds& other) const {
 
 ShowSeconds showEnd() { return ShowSeconds::fromMilliseconds(showLengthMs); }
 
+bool parseStart(std::string_view text, ShowSeconds& out) {
+  ShowSeconds start;
+  if (!ShowSeconds::parse(text, start) || start > showEnd()) return false;
+  out = std::move(start);
+  return true;
+}
+
 uint64_t finalFrame(uint32_t fps) {
   // Show times grow with the frame index: the first at or past the end is
   // found by halving, starting from a bound a frame or so beyond it.

@@ -45,6 +45,11 @@ class ShowSeconds {
 // The length of the show as a moment: 182.956 s.
 ShowSeconds showEnd();
 
+// A start as the program's --start and the page's ?start read it: decimal
+// seconds (see ShowSeconds::parse) from 0 to the end of the show. False for
+// anything else.
+bool parseStart(std::string_view text, ShowSeconds& out);
+
 // The index of the last frame of a whole run at fps frames per second: the
 // first one whose show time has reached the end of the show (it is black,
 // and presented like every other).

@@ -20,13 +20,13 @@ const status = (page) => page.evaluate(() => ({ ...window.vorlith }));
 
 // The program's digest lines at fps: its own digest list capture, or the file
 // web.sh made with it.
-function nativeDigests(fps) {
+function nativeDigests(fps, more = []) {
   const file = process.env.VORLITH_NATIVE_DIGESTS;
-  if (file && fps === 30) return readFileSync(file, 'utf8');
+  if (file && fps === 30 && !more.length) return readFileSync(file, 'utf8');
   const dir = mkdtempSync(join(tmpdir(), 'vorlith-digests-'));
   try {
     const list = join(dir, 'digests.txt');
-    execFileSync(program, ['--assets', assets, '--capture', list, '--fps', String(fps)], { stdio: 'ignore' });
+    execFileSync(program, ['--assets', assets, '--capture', list, '--fps', String(fps), ...more], { stdio: 'ignore' });
     return readFileSync(list, 'utf8');
   } finally {
     rmSync(dir, { recursive: true, force: true });
@@ -155,6 +155,46 @@ test('every frame at 30 fps is the program\'s, byte for byte, from the start and
   assert.deepEqual(from.problems, []);
   await from.page.close();
 });
+
+// The page's digest lines for the address, once the page says they are ready.
+async function pageDigests(path) {
+  const { page, problems } = await openPage(session, path);
+  await page.waitForFunction(() => document.title === 'digests ready', { timeout: 280000, polling: 250 });
+  const lines = (await page.$eval('#digests', (pre) => pre.textContent)).trimEnd().split('\n');
+  const { show, notices } = await page.evaluate(() => ({
+    show: window.vorlith.show,
+    notices: [...document.querySelectorAll('#notices li')].map((item) => item.innerText),
+  }));
+  await page.close();
+  return { lines, show, notices, problems };
+}
+
+test('a start is read by the core: the page and the program agree below a millisecond, and on the show',
+  { timeout: 300000 }, async () => {
+    // 0.0166 s at 30 fps is 0.498 frames: frame 0. Read in whole milliseconds
+    // it would be 0.51, frame 1.
+    const near = await pageDigests('index.html?digest=30&start=0.0166');
+    assert.deepEqual(near.lines, nativeDigests(30, ['--start', '0.0166']).trimEnd().split('\n'));
+    assert.deepEqual(near.problems, []);
+    assert.deepEqual(near.notices, []);
+    // What the page knows of the show comes from the core: the program's scenes.
+    const bench = execFileSync(program, ['--assets', assets, '--bench', '--fps', '1'], { encoding: 'utf8' });
+    const names = [...bench.matchAll(/^\d (\w+) /gm)].map((m) => m[1]).filter((name) => name !== 'last');
+    assert.deepEqual(near.show.scenes.map((scene) => scene.name), names);
+    assert.equal(near.show.lengthMs, 182956);
+    assert.equal(near.show.scenes.at(-1).endMs, near.show.lengthMs);
+    near.show.scenes.slice(1).forEach((scene, k) => assert.equal(scene.startMs, near.show.scenes[k].endMs));
+
+    // The last moment starts at the final frame; past it is refused, and the
+    // page starts from the beginning with a notice.
+    const end = await pageDigests('index.html?digest=30&start=182.956');
+    assert.deepEqual(end.lines, nativeDigests(30, ['--start', '182.956']).trimEnd().split('\n'));
+    const past = await pageDigests('index.html?digest=1&start=182.9561');
+    assert.equal(past.lines[0].split(' ')[0], '0');
+    assert.equal(past.lines.length, nativeDigests(1).trimEnd().split('\n').length);
+    assert.equal(past.notices.length, 1);
+    assert.match(past.notices[0], /start takes seconds from 0 to 182\.956, not '182\.9561'/);
+  });
 
 test('a live run from 100 s: started by a click, locked to the music, ended by Escape, played again',
   { timeout: 120000 }, async (t) => {

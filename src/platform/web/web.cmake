@@ -15,7 +15,7 @@ target_link_options(vorlith_web PRIVATE
   -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createVorlith
   -sENVIRONMENT=web
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432
-  "-sEXPORTED_RUNTIME_METHODS=[HEAPU8,UTF8ToString]")
+  "-sEXPORTED_RUNTIME_METHODS=[HEAPU8,UTF8ToString,ccall]")
 
 # The native build's tests of the kernels' forms, built for Node, so that the
 # SIMD128 forms are held to the plain forms' bytes as the x86 ones are.

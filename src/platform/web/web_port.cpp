@@ -22,8 +22,10 @@
 #include "driver/display.h"
 #include "driver/frame_timer.h"
 #include "base/asset_source.h"
+#include "driver/report.h"
 #include "base/notice.h"
 #include "driver/schedule.h"
+#include "driver/seek.h"
 #include "driver/show.h"
 #include "image/frame_digest.h"
 #include "image/image.h"
@@ -59,8 +61,6 @@ enum AudioMode : int {
   audioCheck = 1,   // loaded and checked, never played (digests, benchmark)
   audioSilent = 2,  // nothing at all, as a muted run of the program
 };
-
-const char* const sceneNames[sceneCount + 1] = {"logo", "title", "cube", "ribbons", "tunnel", "end", "last"};
 
 // An Impulse Tracker module starts with these four bytes.
 bool looksLikeModule(const uint8_t* bytes, size_t size) {
@@ -104,20 +104,13 @@ struct WebPort {
   // Frames presented in the present mode since it was chosen, for digest lines.
   uint64_t presented = 0;
   // The benchmark: what each frame cost, scene by scene, and the digest of all.
-  std::vector<std::vector<double>> costs = std::vector<std::vector<double>>(sceneCount + 1);
-  uint64_t showDigest = fnvOffsetBasis;
+  BenchTally bench;
   double lastPresent = 0;
   uint64_t ticks = 0;
   std::string report;
 };
 
 WebPort* port = nullptr;
-
-int sceneAt(uint32_t t) {
-  for (int k = 0; k < sceneCount; ++k)
-    if (t < scenes[k].end) return k;
-  return sceneCount;
-}
 
 // The show time the clock reads at the given counter value: the show timer
 // starts at counter 0.
@@ -145,19 +138,14 @@ void presentFrame(void* context, const uint32_t* pixels) {
       toRgba(pixels, self.rgba);
       pagePresent(self.rgba, frameBytes);
       break;
-    case presentDigests: {
-      char line[48];
-      std::snprintf(line, sizeof line, "%llu %016llx", static_cast<unsigned long long>(self.presented),
-                    static_cast<unsigned long long>(frameRgbDigest(pixels)));
-      pageDigest(line);
+    case presentDigests:
+      pageDigest(digestLine(self.presented, frameRgbDigest(pixels)).c_str());
       break;
-    }
     case presentBench: {
       // As the program's benchmark: from the end of one present to the next,
       // the digest not counted.
       const double now = emscripten_get_now();
-      self.costs[sceneAt(showTimeAt(self.ticks))].push_back(now - self.lastPresent);
-      self.showDigest = frameDigest(self.showDigest, pixels);
+      self.bench.add(showTimeAt(self.ticks), now - self.lastPresent, pixels);
       self.lastPresent = emscripten_get_now();
       break;
     }
@@ -252,50 +240,6 @@ AudioLibrary audioLibrary;
 // processor to another program.
 constexpr size_t benchRun = 4;
 
-double medianCost(const std::vector<double>& costs) {
-  std::vector<double> means;
-  for (size_t first = 0; first < costs.size(); first += benchRun) {
-    const size_t last = std::min(costs.size(), first + benchRun);
-    double sum = 0;
-    for (size_t i = first; i < last; ++i) sum += costs[i];
-    means.push_back(sum / static_cast<double>(last - first));
-  }
-  std::sort(means.begin(), means.end());
-  const size_t n = means.size();
-  return n % 2 ? means[n / 2] : (means[n / 2 - 1] + means[n / 2]) / 2;
-}
-
-void writeBenchReport(WebPort& self, uint32_t fps) {
-  char line[160];
-  uint64_t frames = 0;
-  double work = 0;
-  for (const auto& scene : self.costs)
-    for (double c : scene) work += c, ++frames;
-  std::snprintf(line, sizeof line, "vorlith bench: %llu frames at %u fps on the virtual clock\n",
-                static_cast<unsigned long long>(frames), fps);
-  self.report = line;
-  std::snprintf(line, sizeof line, "(after a pass over the show at 5 fps; median: of the means of runs of %zu frames)\n",
-                benchRun);
-  self.report += line;
-  std::snprintf(line, sizeof line, "%-10s %7s %9s %9s %9s\n", "scene", "frames", "mean ms", "median ms", "max ms");
-  self.report += line;
-  for (int k = 0; k <= sceneCount; ++k) {
-    const std::vector<double>& c = self.costs[k];
-    if (c.empty()) continue;
-    double sum = 0;
-    for (double v : c) sum += v;
-    std::snprintf(line, sizeof line, "%d %-8s %7zu %9.3f %9.3f %9.3f\n", k + 1, sceneNames[k], c.size(),
-                  sum / c.size(), medianCost(c), *std::max_element(c.begin(), c.end()));
-    self.report += line;
-  }
-  const double show = frames / static_cast<double>(fps);
-  std::snprintf(line, sizeof line, "whole show: %.2f s of work for %.2f s of show: %.1fx real time\n", work / 1000,
-                show, work > 0 ? show * 1000 / work : 0);
-  self.report += line;
-  std::snprintf(line, sizeof line, "frames digest: %016llx\n", static_cast<unsigned long long>(self.showDigest));
-  self.report += line;
-}
-
 void noticeToPage(void*, const char* caption, const char* text) { pageNotice(caption, text); }
 
 }  // namespace
@@ -348,8 +292,7 @@ EMSCRIPTEN_KEEPALIVE void vorlith_present_to(int mode) {
   if (!port) return;
   port->present = mode;
   port->presented = 0;
-  port->costs.assign(sceneCount + 1, {});
-  port->showDigest = fnvOffsetBasis;
+  port->bench = BenchTally();
   port->lastPresent = emscripten_get_now();
 }
 
@@ -391,8 +334,42 @@ EMSCRIPTEN_KEEPALIVE void vorlith_key(int code) {
 // The benchmark's report over the frames presented since vorlith_present_to.
 EMSCRIPTEN_KEEPALIVE const char* vorlith_bench_report(int fps) {
   if (!port) return "";
-  writeBenchReport(*port, static_cast<uint32_t>(fps));
+  const std::string note = "(after a pass over the show at 5 fps; median: of the means of runs of " +
+                           std::to_string(benchRun) + " frames)";
+  port->report = benchReport(port->bench, static_cast<uint32_t>(fps), {note}, benchRun);
   return port->report.c_str();
+}
+
+// What the page knows of the show only from here, as JSON: its length, its
+// end as a start is written, and its scenes by name and window (ms).
+EMSCRIPTEN_KEEPALIVE const char* vorlith_show_facts() {
+  static std::string text;
+  if (text.empty()) {
+    text = "{\"lengthMs\":" + std::to_string(showLengthMs) + ",\"end\":\"" + showEnd().text() + "\",\"scenes\":[";
+    for (int k = 0; k < sceneCount; ++k)
+      text += std::string(k ? "," : "") + "{\"name\":\"" + sceneName(k) + "\",\"startMs\":" +
+              std::to_string(scenes[k].start) + ",\"endMs\":" + std::to_string(scenes[k].end) + "}";
+    text += "]}";
+  }
+  return text.c_str();
+}
+
+// The frames of a run at fps that come before a start written as text (as
+// ?start has it, read exactly as --start reads it): round(S * fps), halves
+// up. -1 when the text is no start.
+EMSCRIPTEN_KEEPALIVE double vorlith_start_frames(const char* text, int fps) {
+  ShowSeconds start;
+  if (!text || fps <= 0 || !parseStart(text, start)) return -1;
+  return static_cast<double>(startFrame(start, static_cast<uint32_t>(fps)));
+}
+
+// The counter (microseconds) during frame k of a run at fps: k * 1e6 / fps,
+// rounded down, as every virtual run reads it.
+EMSCRIPTEN_KEEPALIVE double vorlith_frame_ticks(double frame, int fps) {
+  if (fps <= 0 || frame < 0) return 0;
+  Counter counter = Counter::manual();
+  counter.setFrame(static_cast<uint64_t>(frame), static_cast<uint32_t>(fps));
+  return static_cast<double>(counter.read());
 }
 
 // Releases everything in the show's shutdown order.
