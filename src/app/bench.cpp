@@ -9,6 +9,7 @@
 
 #include "driver/frame_timer.h"
 #include "platform/null_port.h"
+#include "platform/os.h"
 #include "driver/schedule.h"
 #include "image/image.h"
 
@@ -40,7 +41,7 @@ int runBench(uint32_t fps) {
   std::string emptyShow;
   std::error_code ignored;
   if (!std::filesystem::is_directory("gfx", ignored) && !std::filesystem::is_directory("music", ignored))
-    emptyShow = "no asset pack in " + std::filesystem::current_path(ignored).string() +
+    emptyShow = "no asset pack in " + utf8Path(std::filesystem::current_path(ignored)) +
                 " (no gfx/, no music/): timing an empty show; --assets DIR names the pack";
   std::vector<std::vector<double>> costs(sceneCount + 1);
   uint64_t digest = fnvOffsetBasis;

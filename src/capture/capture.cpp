@@ -1,7 +1,5 @@
 #include "capture/capture.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <csignal>
@@ -11,7 +9,7 @@
 
 #include "capture/atomic_file.h"
 #include "capture/audio_render.h"
-#include "capture/interrupt.h"
+#include "platform/os.h"
 #include "capture/png_writer.h"
 #include "capture/progress.h"
 #include "capture/video_export.h"
@@ -65,7 +63,7 @@ int videoScale(const CaptureOptions& options, CaptureKind kind) {
   return kind == CaptureKind::gif ? 2 : 4;
 }
 
-std::string extensionOf(const std::string& output) { return fs::path(output).extension().string(); }
+std::string extensionOf(const std::string& output) { return utf8Path(pathFromUtf8(output).extension()); }
 
 // Prints a failure, unless the capture was interrupted: that has its own words.
 void report(const std::string& message) {
@@ -104,7 +102,7 @@ std::vector<fs::path> earlierCapture(const fs::path& dir) {
   std::vector<fs::path> found;
   std::error_code failure;
   for (fs::directory_iterator it(dir, failure), end; !failure && it != end; it.increment(failure)) {
-    const std::string name = it->path().filename().string();
+    const std::string name = utf8Path(it->path().filename());
     const bool frame = name.size() > 10 && name.compare(0, 6, "frame_") == 0 &&
                        name.compare(name.size() - 4, 4, ".png") == 0 &&
                        std::all_of(name.begin() + 6, name.end() - 4, [](char c) { return c >= '0' && c <= '9'; });
@@ -115,7 +113,7 @@ std::vector<fs::path> earlierCapture(const fs::path& dir) {
 }
 
 int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
-  const fs::path dir(options.output);
+  const fs::path dir = pathFromUtf8(options.output);
   std::error_code failure;
   const bool existed = fs::exists(dir, failure);
   fs::create_directories(dir, failure);
@@ -135,7 +133,7 @@ int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
     }
     for (const fs::path& path : earlier) {
       if (!fs::remove(path, failure) && failure) {
-        report("can't remove " + path.string() + ": " + failure.message());
+        report("can't remove " + utf8Path(path) + ": " + failure.message());
         return 1;
       }
     }
@@ -144,7 +142,7 @@ int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
   // What this capture has put in place; taken away again if it fails.
   std::vector<std::string> written;
   auto takeBack = [&] {
-    for (const std::string& path : written) ::unlink(path.c_str());
+    for (const std::string& path : written) removeFile(path);
     std::error_code ignored;
     if (!existed) fs::remove(dir, ignored);
   };
@@ -158,7 +156,7 @@ int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
     if (interruptSignal()) return false;
     progress.update(frame + 1);
     if (!options.frames.empty() && !options.frames.count(frame)) return true;
-    AtomicFile file((dir / frameFileName(frame)).string());
+    AtomicFile file(utf8Path(dir / frameFileName(frame)));
     if (!encodePng(pixels, frameWidth, frameHeight, png)) {
       error = writeError(file.finalPath(), "the PNG encoder failed");
       return false;
@@ -180,7 +178,7 @@ int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
   const bool withSound = options.frames.empty() && !options.mute;
   if (withSound) {
     std::vector<uint8_t> wav;
-    AtomicFile sound((dir / "audio.wav").string());
+    AtomicFile sound(utf8Path(dir / "audio.wav"));
     if (!renderSound(options, span, false, wav, error) || !sound.write(wav.data(), wav.size(), error) ||
         !sound.commit(error)) {
       takeBack();
@@ -229,7 +227,7 @@ std::string ffmpegMissing() {
 // rename at the end could only fail).
 bool finalNameFree(const std::string& output) {
   std::error_code failure;
-  if (!fs::is_directory(output, failure)) return true;
+  if (!fs::is_directory(pathFromUtf8(output), failure)) return true;
   report(writeError(output, "it is a directory"));
   return false;
 }
