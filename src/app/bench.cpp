@@ -9,6 +9,7 @@
 #include "driver/frame_timer.h"
 #include "driver/report.h"
 #include "platform/null_port.h"
+#include "platform/os.h"
 
 namespace vorlith {
 
@@ -19,7 +20,7 @@ int runBench(uint32_t fps) {
   // the figures would pass for the show's.
   std::error_code ignored;
   if (!std::filesystem::is_directory("gfx", ignored) && !std::filesystem::is_directory("music", ignored))
-    notes.push_back("no asset pack in " + std::filesystem::current_path(ignored).string() +
+    notes.push_back("no asset pack in " + utf8Path(std::filesystem::current_path(ignored)) +
                     " (no gfx/, no music/): timing an empty show; --assets DIR names the pack");
   BenchTally tally;
   NullRun run;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <libopenmpt/libopenmpt.hpp>
 
-#include "capture/interrupt.h"
+#include "platform/os.h"
 #include "platform/openmpt_audio.h"
 
 namespace vorlith {
