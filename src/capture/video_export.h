@@ -72,7 +72,6 @@ class Encoder {
   // has not, and reaps it.
   void stop(int signal) { child_.stop(signal); }
 
-  const std::string& messages() const { return child_.messages(); }
 
  private:
   ChildProcess child_;
