@@ -112,7 +112,13 @@ std::vector<std::string> processesMentioning(const std::string& text) {
   std::vector<std::string> found;
   std::error_code failure;
   for (fs::directory_iterator it("/proc", failure), end; !failure && it != end; it.increment(failure)) {
-    const auto bytes = test::readFile((it->path() / "cmdline").string());
+    // A process that ends while it is read fails the read (ESRCH): it is gone.
+    std::vector<uint8_t> bytes;
+    try {
+      bytes = test::readFile((it->path() / "cmdline").string());
+    } catch (const std::exception&) {
+      continue;
+    }
     std::string line(bytes.begin(), bytes.end());
     std::replace(line.begin(), line.end(), '\0', ' ');
     if (line.find(text) != std::string::npos) found.push_back(it->path().filename().string() + ": " + line);

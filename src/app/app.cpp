@@ -10,6 +10,7 @@
 #include "driver/show.h"
 #include "platform/asset_files.h"
 #include "platform/openmpt_audio.h"
+#include "platform/os.h"
 #include "platform/sdl_display.h"
 
 namespace vorlith {
@@ -43,6 +44,14 @@ int playInWindow(const Options& options, const std::filesystem::path& assets) {
 }  // namespace
 
 int appMain(int argc, const char* const* argv) {
+  attachToConsole();
+  // UTF-8 from here on, whatever the system's code page.
+  const std::vector<std::string> arguments = programArguments(argc, argv);
+  std::vector<const char*> pointers;
+  for (const std::string& a : arguments) pointers.push_back(a.c_str());
+  argc = static_cast<int>(pointers.size());
+  pointers.push_back(nullptr);
+  argv = pointers.data();
   Options options;
   std::string error;
   if (!parseOptions(argc, argv, options, error)) {
@@ -58,11 +67,11 @@ int appMain(int argc, const char* const* argv) {
     return 0;
   }
   // The capture's output is named relative to where the program was started.
-  if (!options.capture.empty()) options.capture = std::filesystem::absolute(options.capture).string();
+  if (!options.capture.empty()) options.capture = utf8Path(std::filesystem::absolute(pathFromUtf8(options.capture)));
   // Without --assets: the pack in the working directory, else the one that came with the program.
   if (options.assets.empty()) options.assets = defaultAssetDirectory(argc > 0 ? argv[0] : nullptr);
   // The show's files are read by their paths joined to the pack's directory.
-  const std::filesystem::path assets(options.assets);
+  const std::filesystem::path assets = pathFromUtf8(options.assets);
   if (!assets.empty()) {
     std::error_code failure;
     if (!std::filesystem::is_directory(assets, failure)) {

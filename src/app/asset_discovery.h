@@ -7,15 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/os.h"  // programPath
+
 namespace vorlith {
 
 // True when dir holds the show's gfx/ or music/ folder.
 bool holdsAssetPack(const std::filesystem::path& dir);
-
-// The program's own file: what /proc/self/exe links to, else argv0 found the
-// way the shell found it (as given when it names a path, else on PATH).
-// Empty when neither works.
-std::filesystem::path programPath(const char* argv0);
 
 // The places a pack shipped with the program may lie, in the order they are
 // tried: share/vorlith of the install the program sits in (bin/../share/vorlith),

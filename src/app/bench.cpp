@@ -10,6 +10,7 @@
 #include "driver/report.h"
 #include "platform/asset_files.h"
 #include "platform/null_port.h"
+#include "platform/os.h"
 
 namespace vorlith {
 
@@ -21,7 +22,7 @@ int runBench(uint32_t fps, const std::filesystem::path& assets) {
   std::error_code ignored;
   const std::filesystem::path pack = assets.empty() ? std::filesystem::current_path(ignored) : assets;
   if (!std::filesystem::is_directory(pack / "gfx", ignored) && !std::filesystem::is_directory(pack / "music", ignored))
-    notes.push_back("no asset pack in " + pack.string() +
+    notes.push_back("no asset pack in " + utf8Path(pack) +
                     " (no gfx/, no music/): timing an empty show; --assets DIR names the pack");
   BenchTally tally;
   NullRun run;

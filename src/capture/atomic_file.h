@@ -11,6 +11,7 @@ namespace vorlith {
 // sound track on its way into a video) is named after the output it serves,
 // ".NAME.EXT.partial-PID.SCRATCH", and never committed. Errors name the final
 // path and the reason: "can't write show.mp4: No space left on device".
+// Every file a run writes goes through here (names are UTF-8).
 class AtomicFile {
  public:
   explicit AtomicFile(std::string finalPath, const std::string& scratchExtension = "");

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <libopenmpt/libopenmpt.hpp>
 
-#include "capture/interrupt.h"
 #include "platform/asset_files.h"
+#include "platform/os.h"
 #include "platform/openmpt_audio.h"
 
 namespace vorlith {

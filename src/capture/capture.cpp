@@ -1,7 +1,5 @@
 #include "capture/capture.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <csignal>
@@ -12,7 +10,7 @@
 
 #include "capture/atomic_file.h"
 #include "capture/audio_render.h"
-#include "capture/interrupt.h"
+#include "platform/os.h"
 #include "capture/png_writer.h"
 #include "capture/progress.h"
 #include "capture/video_export.h"
@@ -77,7 +75,7 @@ int videoScale(const CaptureOptions& options, CaptureKind kind) {
   return kind == CaptureKind::gif ? 2 : 4;
 }
 
-std::string extensionOf(const std::string& output) { return fs::path(output).extension().string(); }
+std::string extensionOf(const std::string& output) { return utf8Path(pathFromUtf8(output).extension()); }
 
 // Prints a failure, unless the capture was interrupted (that has its own
 // words); the exit status of a failed capture.
@@ -153,7 +151,7 @@ std::vector<fs::path> earlierCapture(const fs::path& dir) {
   std::vector<fs::path> found;
   std::error_code failure;
   for (fs::directory_iterator it(dir, failure), end; !failure && it != end; it.increment(failure)) {
-    const std::string name = it->path().filename().string();
+    const std::string name = utf8Path(it->path().filename());
     const bool frame = name.size() > 10 && name.compare(0, 6, "frame_") == 0 &&
                        name.compare(name.size() - 4, 4, ".png") == 0 &&
                        std::all_of(name.begin() + 6, name.end() - 4, [](char c) { return c >= '0' && c <= '9'; });
@@ -164,7 +162,7 @@ std::vector<fs::path> earlierCapture(const fs::path& dir) {
 }
 
 int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
-  const fs::path dir(options.output);
+  const fs::path dir = pathFromUtf8(options.output);
   std::error_code failure;
   const bool existed = fs::exists(dir, failure);
   fs::create_directories(dir, failure);
@@ -182,13 +180,13 @@ int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
     }
     for (const fs::path& path : earlier)
       if (!fs::remove(path, failure) && failure)
-        return failed("can't remove " + path.string() + ": " + failure.message());
+        return failed("can't remove " + utf8Path(path) + ": " + failure.message());
   }
 
   // What this capture has put in place; taken away again if it fails.
   std::vector<std::string> written;
   auto takeBack = [&](const std::string& error) {
-    for (const std::string& path : written) ::unlink(path.c_str());
+    for (const std::string& path : written) removeFile(path);
     std::error_code ignored;
     if (!existed) fs::remove(dir, ignored);
     return failed(error);
@@ -196,7 +194,7 @@ int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
   std::vector<uint8_t> png;
   std::string error;
   auto writeFrame = [&](uint64_t frame, const uint32_t* pixels, std::string& why) {
-    AtomicFile file((dir / frameFileName(frame)).string());
+    AtomicFile file(utf8Path(dir / frameFileName(frame)));
     if (!encodePng(pixels, frameWidth, frameHeight, png)) {
       why = writeError(file.finalPath(), "the PNG encoder failed");
       return false;
@@ -211,7 +209,7 @@ int capturePictures(const CaptureOptions& options, const CaptureSpan& span) {
   const bool withSound = options.frames.empty() && !options.mute;
   if (withSound) {
     std::vector<uint8_t> wav;
-    AtomicFile sound((dir / "audio.wav").string());
+    AtomicFile sound(utf8Path(dir / "audio.wav"));
     if (!renderSound(options, span, false, wav, error) || !sound.write(wav.data(), wav.size(), error) ||
         !sound.commit(error))
       return takeBack(error);
@@ -357,7 +355,7 @@ CaptureSpan captureSpan(uint32_t fps, const ShowSeconds& start, const ShowSecond
 CaptureKind captureKind(const std::string& output) {
   // A directory that is there already takes frames, whatever its name.
   std::error_code ignored;
-  if (fs::is_directory(output, ignored)) return CaptureKind::pictures;
+  if (fs::is_directory(pathFromUtf8(output), ignored)) return CaptureKind::pictures;
   std::string extension = extensionOf(output);
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   for (const KindRule& rule : kindRules)

@@ -1,44 +1,11 @@
 #include "capture/video_export.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pthread.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#ifdef __linux__
-#include <sys/prctl.h>
-#endif
-
 #include <cerrno>
-#include <chrono>
-#include <csignal>
-#include <cstdlib>
 #include <cstring>
-#include <thread>
 
-#include "capture/interrupt.h"
 #include "image/image.h"
 
 namespace vorlith {
-
-std::string findOnPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  if (!path) return "";
-  std::string list = path;
-  size_t begin = 0;
-  while (begin <= list.size()) {
-    size_t end = list.find(':', begin);
-    if (end == std::string::npos) end = list.size();
-    const std::string dir = end > begin ? list.substr(begin, end - begin) : ".";
-    const std::string candidate = dir + "/" + program;
-    struct stat info;
-    if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
-      return candidate;
-    begin = end + 1;
-  }
-  return "";
-}
 
 int PictureSize::width() const { return frameWidth * blockWidth; }
 int PictureSize::height() const { return frameHeight * blockHeight; }
@@ -138,7 +105,12 @@ std::vector<std::string> flacArguments(const std::string& wav, const std::string
 
 std::string encoderFailure(const std::string& messages, int status) {
   // The system's own words for the cause, where the messages quote them.
-  for (int e : {ENOSPC, EDQUOT, EFBIG, EACCES, EROFS, ENOENT, EISDIR, ENOTDIR, EIO, ENOMEM}) {
+  static constexpr int causes[] = {ENOSPC,
+#ifdef EDQUOT  // not a cause Windows names
+                                   EDQUOT,
+#endif
+                                   EFBIG, EACCES, EROFS, ENOENT, EISDIR, ENOTDIR, EIO, ENOMEM};
+  for (int e : causes) {
     const char* reason = std::strerror(e);
     if (messages.find(reason) != std::string::npos) return reason;
   }
@@ -154,189 +126,12 @@ std::string encoderFailure(const std::string& messages, int status) {
   return text;
 }
 
-Encoder::~Encoder() {
-  if (pid_ > 0) stop(SIGKILL);
-  closeInput();
-  if (output_ >= 0) ::close(output_);
-}
-
-bool Encoder::start(const std::string& program, const std::vector<std::string>& arguments, std::string& error) {
-  std::vector<std::string> args = {program};
-  append(args, arguments);
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  int input[2], output[2];
-  if (::pipe2(input, O_CLOEXEC) != 0) {
-    error = std::string("can't make a pipe: ") + std::strerror(errno);
-    return false;
-  }
-  if (::pipe2(output, O_CLOEXEC) != 0) {
-    error = std::string("can't make a pipe: ") + std::strerror(errno);
-    ::close(input[0]);
-    ::close(input[1]);
-    return false;
-  }
-  const pid_t parent = ::getpid();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    // The child: only async-signal-safe calls until exec.
-    ::setpgid(0, 0);
-#ifdef __linux__
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent) ::_exit(127);
-#endif
-    struct sigaction standard = {};
-    standard.sa_handler = SIG_DFL;
-    ::sigaction(SIGPIPE, &standard, nullptr);
-    ::dup2(input[0], 0);
-    ::dup2(output[1], 2);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  ::close(input[0]);
-  ::close(output[1]);
-  if (pid < 0) {
-    error = "can't start " + program + ": " + std::strerror(errno);
-    ::close(input[1]);
-    ::close(output[0]);
-    return false;
-  }
-  (void)parent;
-  ::fcntl(input[1], F_SETFL, ::fcntl(input[1], F_GETFL) | O_NONBLOCK);
-  ::fcntl(output[0], F_SETFL, ::fcntl(output[0], F_GETFL) | O_NONBLOCK);
-  pid_ = pid;
-  input_ = input[1];
-  output_ = output[0];
-  messages_.clear();
-  return true;
-}
-
-void Encoder::readMessages() {
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(output_, buffer, sizeof buffer);
-    if (n > 0) {
-      messages_.append(buffer, static_cast<size_t>(n));
-      // The last messages say why it failed; a chatty encoder can't fill memory.
-      if (messages_.size() > 65536) messages_.erase(0, messages_.size() - 32768);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0) {
-      ::close(output_);
-      output_ = -1;
-    }
-    return;
-  }
-}
-
-void Encoder::closeInput() {
-  if (input_ >= 0) ::close(input_);
-  input_ = -1;
-}
-
-namespace {
-
-// A write to a pipe whose reader has gone raises SIGPIPE, which by default
-// ends the program. How SIGPIPE is handled belongs to the whole process (and
-// to whoever started it), so it is left alone: this thread blocks the signal
-// for the write, and takes back a SIGPIPE the write raised (a wait of no
-// time) before its mask is restored. The write then just fails with EPIPE,
-// and the encoder's own messages say why it stopped reading. A SIGPIPE that
-// was pending before is not taken.
-ssize_t writeToPipe(int fd, const void* data, size_t size) {
-  sigset_t pipeSignal, previous, pending;
-  sigemptyset(&pipeSignal);
-  sigaddset(&pipeSignal, SIGPIPE);
-  pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
-  const bool pendingBefore = sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE);
-  const ssize_t n = ::write(fd, data, size);
-  const int error = errno;
-  if (n < 0 && error == EPIPE && !pendingBefore) {
-    const timespec noTime = {0, 0};
-    while (sigtimedwait(&pipeSignal, nullptr, &noTime) < 0 && errno == EINTR) {
-    }
-  }
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  errno = error;
-  return n;
-}
-
-}  // namespace
-
-bool Encoder::write(const void* data, size_t size) {
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    if (input_ < 0 || interruptSignal()) return false;
-    pollfd fds[2] = {{input_, POLLOUT, 0}, {output_, POLLIN, 0}};
-    if (::poll(fds, output_ >= 0 ? 2 : 1, -1) < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (output_ >= 0 && fds[1].revents) readMessages();
-    if (fds[0].revents & POLLOUT) {
-      const ssize_t n = writeToPipe(input_, bytes, size);
-      if (n < 0) {
-        if (errno == EAGAIN || errno == EINTR) continue;
-        return false;  // it stopped reading
-      }
-      bytes += n;
-      size -= static_cast<size_t>(n);
-    } else if (fds[0].revents & (POLLERR | POLLHUP)) {
-      return false;
-    }
-  }
-  return true;
-}
-
 bool Encoder::finish(std::string& error) {
-  closeInput();
-  if (pid_ <= 0) {
-    error = "the encoder is not running";
-    return false;
-  }
-  // Its messages end when it does.
-  while (output_ >= 0) {
-    if (interruptSignal()) return false;
-    pollfd fd = {output_, POLLIN, 0};
-    if (::poll(&fd, 1, -1) < 0 && errno != EINTR) break;
-    if (fd.revents) readMessages();
-  }
   int status = 0;
-  while (::waitpid(pid_, &status, 0) < 0) {
-    if (errno != EINTR) {
-      error = std::string("can't wait for the encoder: ") + std::strerror(errno);
-      pid_ = -1;
-      return false;
-    }
-    if (interruptSignal()) return false;
-  }
-  pid_ = -1;
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-  error = encoderFailure(messages_, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+  if (!child_.finish(status, error)) return false;
+  if (status == 0) return true;
+  error = encoderFailure(child_.messages(), status);
   return false;
-}
-
-void Encoder::stop(int signal) {
-  closeInput();
-  if (pid_ <= 0) return;
-  ::kill(pid_, signal);
-  int status = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-  for (;;) {
-    const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-    if (done == pid_ || (done < 0 && errno != EINTR)) break;
-    if (std::chrono::steady_clock::now() >= deadline) {
-      ::kill(pid_, SIGKILL);
-      while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-      }
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  pid_ = -1;
 }
 
 }  // namespace vorlith

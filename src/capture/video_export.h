@@ -1,14 +1,11 @@
 #pragma once
-#include <sys/types.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace vorlith {
+#include "platform/os.h"
 
-// The full path of a program on PATH, or "" when there is none.
-std::string findOnPath(const std::string& program);
+namespace vorlith {
 
 // The files a video export can make, by what they are for.
 enum class VideoFormat {
@@ -56,41 +53,28 @@ std::vector<std::string> encoderArguments(const EncodeJob& job);
 // Turns a WAV file into a FLAC file.
 std::vector<std::string> flacArguments(const std::string& wav, const std::string& output);
 
-// ffmpeg as a child process in a process group of its own (so a Ctrl-C at
-// the terminal reaches only this program, which stops it in order), taking
-// its input from a pipe. Its messages are kept, to say why it failed. A
-// child left running when this goes away is killed and reaped; on Linux it
-// is also killed if this program dies without a chance to clean up.
+// ffmpeg as a child process (see ChildProcess: it never outlives this
+// program), taking its input from a pipe. Its messages are kept, to say why
+// it failed.
 class Encoder {
  public:
-  Encoder() = default;
-  ~Encoder();
-  Encoder(const Encoder&) = delete;
-  Encoder& operator=(const Encoder&) = delete;
-
   // Starts program with the arguments; false with a message in error.
-  bool start(const std::string& program, const std::vector<std::string>& arguments, std::string& error);
+  bool start(const std::string& program, const std::vector<std::string>& arguments, std::string& error) {
+    return child_.start(program, arguments, error);
+  }
   // Sends bytes to its input; false when it stopped reading or the capture
   // is interrupted.
-  bool write(const void* data, size_t size);
+  bool write(const void* data, size_t size) { return child_.write(data, size); }
   // Closes its input and waits for it to end. False when it failed (the
   // reason in error) or the capture was interrupted meanwhile.
   bool finish(std::string& error);
   // Forwards the signal to it, waits a moment for it to end, kills it if it
   // has not, and reaps it.
-  void stop(int signal);
+  void stop(int signal) { child_.stop(signal); }
 
-  pid_t pid() const { return pid_; }
-  const std::string& messages() const { return messages_; }
 
  private:
-  void readMessages();
-  void closeInput();
-
-  pid_t pid_ = -1;
-  int input_ = -1;
-  int output_ = -1;  // its stderr
-  std::string messages_;
+  ChildProcess child_;
 };
 
 // Why an encoder failed, from its messages and exit status: the system's

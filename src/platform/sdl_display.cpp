@@ -1,15 +1,15 @@
 #include "platform/sdl_display.h"
 
 #include <SDL.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <thread>
 
+#include "base/notice.h"
 #include "platform/asset_files.h"
+#include "platform/os.h"
 
 namespace vorlith {
 
@@ -291,29 +291,6 @@ void SdlDisplay::pumpEvents() {
 
 namespace {
 
-// Sends stderr to /dev/null while it lives. With no Wayland session at all,
-// libwayland prints an error of its own when SDL merely looks for one.
-class QuietStderr {
- public:
-  QuietStderr() {
-    std::fflush(stderr);
-    saved_ = ::dup(2);
-    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (saved_ >= 0 && null >= 0) ::dup2(null, 2);
-    if (null >= 0) ::close(null);
-  }
-  ~QuietStderr() {
-    if (saved_ < 0) return;
-    ::dup2(saved_, 2);
-    ::close(saved_);
-  }
-  QuietStderr(const QuietStderr&) = delete;
-  QuietStderr& operator=(const QuietStderr&) = delete;
-
- private:
-  int saved_ = -1;
-};
-
 bool isSet(const char* name) {
   const char* value = SDL_getenv(name);
   return value && *value;
@@ -325,7 +302,9 @@ bool displayReachable(std::string& why) {
   const bool chosen = isSet("SDL_VIDEODRIVER");
   int status = 0;
   if (!isSet("WAYLAND_DISPLAY") && !isSet("XDG_RUNTIME_DIR")) {
-    // No Wayland can be reached here: nothing worth reading is lost.
+    // No Wayland can be reached here: nothing worth reading is lost (with no
+    // Wayland session at all, libwayland prints an error of its own when SDL
+    // merely looks for one).
     QuietStderr quiet;
     status = SDL_InitSubSystem(SDL_INIT_VIDEO);
   } else {
