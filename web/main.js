@@ -7,6 +7,7 @@ import { readOptions, framesBefore, frameTicks } from './options.js';
 import { frameLayout, frameWidth, frameHeight } from './layout.js';
 import { ShowClock, secondsToTicks } from './clock.js';
 import { Sound, soundAvailable } from './sound.js';
+import { keepOffline } from './offline.js';
 
 // Where presented frames go, and how the module is treated (web_port.cpp).
 const present = { none: 0, canvas: 1, digests: 2, bench: 3 };
@@ -164,6 +165,7 @@ let prepared = false;
 // While playing: the show's clock, and whether it listens for the music.
 let clock = null;
 let listening = false;
+// The page says once that it has no sound.
 let soundNoticed = false;
 let movedMusicAt = -Infinity;
 
@@ -250,7 +252,6 @@ function go() {
   document.body.classList.add('playing');
   core._vorlith_present_to(present.canvas);
   soundBroken = false;
-  soundNoticed = false;
   listening = Boolean(sound && sound.usable && sound.moduleBytes && !options.mute);
   if (listening) sound.play(startTicks / 1e6);
   // Without music the show follows the page's clock from the first frame.
@@ -339,6 +340,7 @@ async function runBench(fps) {
 
 async function main() {
   for (const text of problems) notice('Vorlith', text);
+  keepOffline(status, () => status.state !== 'playing');
   layout();
   addEventListener('resize', layout);
   elements.fullscreen.addEventListener('click', (event) => {

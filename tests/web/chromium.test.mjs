@@ -1,0 +1,163 @@
+// The page in Chromium (headless, Chrome's protocol): the tests every engine
+// runs, then what only Chromium's protocol lets a test do: requests answered
+// by the test, the network taken away. Also the site itself and the benchmark.
+// scripts/web.sh test builds the site and the program's reference first.
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import { readFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { test } from 'node:test';
+import { siteFiles, siteVersion } from '../../scripts/offline.mjs';
+import { siteSize } from '../../scripts/site_size.mjs';
+import { openEngine, site } from './engines.mjs';
+import { assets, program } from './reference.mjs';
+import { showTests } from './show.mjs';
+
+const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
+const status = (page) => page.evaluate(() => ({ ...window.vorlith }));
+
+const session = showTests('chromium', { fromStartDigests: true });
+const waitForStatus = (page, fn, timeout) => page.waitForFunction(fn, { timeout, polling: 100 });
+
+test('the site is small, static, carries the licences of what it bundles, and its worker keeps all of it', (t) => {
+  const { files, gzip } = siteSize(site);
+  t.diagnostic(`${files.length} files, ${(gzip / 1e6).toFixed(2)} MB gzipped`);
+  assert.ok(gzip <= 3e6, `${gzip} bytes gzipped`);
+  const names = files.map((file) => file.path);
+  for (const name of ['index.html', 'vorlith.wasm', 'chiptune3.worklet.js', 'libopenmpt.worklet.js', 'sw.js',
+    'manifest.webmanifest', 'licenses/chiptune3.txt', 'licenses/libopenmpt.txt', 'assets/pack.json',
+    'assets/music/brimtale.it'])
+    assert.ok(names.includes(name), name);
+  assert.match(readFileSync(join(site, 'licenses/libopenmpt.txt'), 'utf8'), /OpenMPT/);
+  // The manifest's icons are the program's, each of its size.
+  const manifest = JSON.parse(readFileSync(join(site, 'manifest.webmanifest'), 'utf8'));
+  assert.equal(manifest.name, 'Vorlith');
+  assert.ok(manifest.icons.length >= 7);
+  for (const icon of manifest.icons) {
+    const png = readFileSync(join(site, icon.src));
+    assert.equal(`${png.readUInt32BE(16)}x${png.readUInt32BE(20)}`, icon.sizes, icon.src);
+  }
+  // The worker keeps every other file, under the hash of them all.
+  const worker = readFileSync(join(site, 'sw.js'), 'utf8');
+  const kept = siteFiles(site);
+  assert.deepEqual(kept, names.filter((name) => name !== 'sw.js').sort());
+  assert.match(worker, new RegExp(`^const version = "${siteVersion(site, kept)}";$`, 'm'));
+  for (const file of kept) assert.ok(worker.includes(`  ${JSON.stringify(file)},\n`), file);
+});
+
+test('the show\'s notices are listed in the page, and it plays on without what is missing',
+  { timeout: 90000 }, async () => {
+    const page = await session().browser.newPage();
+    // The site's worker, kept by the tests before, would answer past the test.
+    await page.setBypassServiceWorker(true);
+    const errors = [];
+    page.on('pageerror', (error) => errors.push(error.message));
+    page.on('dialog', (dialog) => errors.push(`dialog: ${dialog.message()}`) && dialog.dismiss());
+    await page.setRequestInterception(true);
+    page.on('request', (request) => {
+      if (/gfx\/code_qev\.tga$|music\/brimtale\.it$|libopenmpt\.worklet\.js$/.test(request.url()))
+        request.respond({ status: 404, body: '' });
+      else request.continue();
+    });
+    await page.goto(`${session().origin}/index.html?start=30`);
+    // Without its worklet the player never starts: the page gives up on it.
+    await page.waitForFunction(() => !document.getElementById('play').disabled, { timeout: 60000 });
+    const notices = await page.$$eval('#notices li', (items) => items.map((item) => item.innerText));
+    assert.equal(notices.length, 3, notices.join(' | '));
+    assert.match(notices[0], /DUMP imageLoad\(\)[\s\S]*Can't open file -> gfx\/code_qev\.tga/);
+    assert.match(notices[1], /Error[\s\S]*Can't play the file[\s\S]*error code: 2/);
+    assert.match(notices[2], /Error[\s\S]*Can't initialize device[\s\S]*error code: 23/);
+    // Silent, the show follows the page's clock.
+    await page.keyboard.press('Enter');
+    await sleep(1000);
+    const s = await status(page);
+    assert.equal(s.state, 'playing');
+    assert.ok(s.showTime > 30500, `show time ${s.showTime}`);
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+
+test('the benchmark reports every scene and draws the program\'s frames', { timeout: 300000 }, async () => {
+  const native = execFileSync(program, ['--assets', assets, '--bench'], { encoding: 'utf8' });
+  const page = await session().open('index.html?bench');
+  await page.waitFor(() => document.title === 'bench ready', 280000);
+  const report = await page.evaluate(() => document.getElementById('bench').textContent);
+  for (const scene of ['logo', 'title', 'cube', 'ribbons', 'tunnel', 'end'])
+    assert.match(report, new RegExp(`^\\d ${scene} +\\d+ +[\\d.]+ +[\\d.]+ +[\\d.]+$`, 'm'));
+  assert.equal(report.match(/frames digest: (\w+)/)[1], native.match(/frames digest: (\w+)/)[1]);
+  assert.deepEqual(page.problems, []);
+  await page.close();
+});
+
+test('a second visit with the network gone opens and plays', { timeout: 120000 }, async (t) => {
+  const fresh = await openEngine('chromium');
+  try {
+    const page = await fresh.open('index.html?start=100');
+    await waitForStatus(page.raw, () => window.vorlith.offline === 'kept', 60000);
+    const caches = await page.evaluate(() => caches.keys());
+    assert.equal(caches.length, 1);
+    // No network, and no server either.
+    await page.raw.setOfflineMode(true);
+    await fresh.stopServer();
+    await page.raw.reload({ waitUntil: 'load' });
+    await waitForStatus(page.raw, () => !document.getElementById('play').disabled, 60000);
+    await page.click('#play');
+    await sleep(2500);
+    const a = await status(page);
+    await sleep(1000);
+    const b = await status(page);
+    t.diagnostic(`offline: ${caches[0]}, the show at ${a.showTime} then ${b.showTime} ms on the ${b.clock} clock`);
+    assert.equal(b.clock, 'music');
+    assert.ok(b.showTime - a.showTime > 800, `${a.showTime} -> ${b.showTime}`);
+    assert.ok(Math.abs(b.showTime - b.audioTime) <= 40);
+    const listed = await page.evaluate(() => [...document.querySelectorAll('#notices li')].map((item) => item.textContent));
+    assert.deepEqual(listed, []);
+    // Only the first visit went out for files.
+    assert.deepEqual(page.problems, []);
+  } finally {
+    await fresh.close();
+  }
+});
+
+test('the browser suspends the sound and runs it again: the picture goes on, then the music is moved to it',
+  { timeout: 120000 }, async (t) => {
+    // A hand on the page's audio context.
+    const page = await session().open('index.html?start=100', (raw) => raw.evaluateOnNewDocument(() => {
+      const Original = window.AudioContext;
+      window.AudioContext = class extends Original {
+        constructor(...args) {
+          super(...args);
+          window.audioContextForTest = this;
+        }
+      };
+    }));
+    await waitForStatus(page.raw, () => !document.getElementById('play').disabled, 60000);
+    await page.click('#play');
+    await waitForStatus(page.raw, () => window.vorlith.clock === 'music', 10000);
+    await page.evaluate(() => window.audioContextForTest.suspend());
+    await sleep(1500);
+    const alone = await status(page);
+    await sleep(1000);
+    const later = await status(page);
+    assert.equal(later.clock, 'wall');
+    assert.ok(later.showTime - alone.showTime > 800, `${alone.showTime} -> ${later.showTime}`);
+    const resumed = Date.now();
+    await page.evaluate(() => window.audioContextForTest.resume());
+    await waitForStatus(page.raw, () => window.vorlith.clock === 'music', 10000);
+    const back = Date.now() - resumed;
+    await sleep(1000);
+    const samples = [];
+    for (let i = 0; i < 20; ++i) {
+      samples.push(await status(page));
+      await sleep(50);
+    }
+    for (const s of samples) {
+      assert.equal(s.clock, 'music');
+      assert.ok(Math.abs(s.showTime - s.audioTime) <= 40, `show ${s.showTime} ms, audio ${s.audioTime} ms`);
+    }
+    assert.ok(samples[0].showTime > later.showTime);
+    t.diagnostic(`the show went on alone at ${later.showTime} ms; music taken up again ${back} ms after the resume`);
+    await page.press('Escape');
+    assert.deepEqual(page.problems, []);
+    await page.close();
+  });
