@@ -3,24 +3,15 @@
 // order. The same files give the same bytes.
 //   node scripts/offline.mjs SITE_DIR
 import { createHash } from 'node:crypto';
-import { readdirSync, readFileSync, statSync, writeFileSync } from 'node:fs';
-import { join, relative, sep } from 'node:path';
+import { readFileSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { listFiles } from './site_size.mjs';
 
 const worker = 'sw.js';
 
-// The site's files but the worker, as paths relative to it with '/', sorted
-// by their UTF-16 code units as JavaScript sorts.
+// The site's files but the worker, in a fixed order.
 export function siteFiles(directory) {
-  const files = [];
-  const walk = (dir) => {
-    for (const name of readdirSync(dir)) {
-      const path = join(dir, name);
-      if (statSync(path).isDirectory()) walk(path);
-      else files.push(relative(directory, path).split(sep).join('/'));
-    }
-  };
-  walk(directory);
-  return files.filter((file) => file !== worker).sort();
+  return listFiles(directory).filter((file) => file !== worker);
 }
 
 // The first 16 hex digits of the SHA-256 of, file after file, its path, a

@@ -11,10 +11,9 @@ import { siteFiles, siteVersion } from '../../scripts/offline.mjs';
 import { siteSize } from '../../scripts/site_size.mjs';
 import { openEngine, site } from './engines.mjs';
 import { assets, program } from './reference.mjs';
-import { showTests } from './show.mjs';
+import { lockedSamples, showTests, status } from './show.mjs';
 
 const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
-const status = (page) => page.evaluate(() => ({ ...window.vorlith }));
 
 const session = showTests('chromium', { fromStartDigests: true });
 const waitForStatus = (page, fn, timeout) => page.waitForFunction(fn, { timeout, polling: 100 });
@@ -146,15 +145,7 @@ test('the browser suspends the sound and runs it again: the picture goes on, the
     await waitForStatus(page.raw, () => window.vorlith.clock === 'music', 10000);
     const back = Date.now() - resumed;
     await sleep(1000);
-    const samples = [];
-    for (let i = 0; i < 20; ++i) {
-      samples.push(await status(page));
-      await sleep(50);
-    }
-    for (const s of samples) {
-      assert.equal(s.clock, 'music');
-      assert.ok(Math.abs(s.showTime - s.audioTime) <= 40, `show ${s.showTime} ms, audio ${s.audioTime} ms`);
-    }
+    const samples = await lockedSamples(page, 20);
     assert.ok(samples[0].showTime > later.showTime);
     t.diagnostic(`the show went on alone at ${later.showTime} ms; music taken up again ${back} ms after the resume`);
     await page.press('Escape');
