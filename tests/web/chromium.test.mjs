@@ -4,10 +4,11 @@
 // scripts/web.sh test builds the site and the program's reference first.
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { readFileSync } from 'node:fs';
+import { appendFileSync, cpSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { test } from 'node:test';
-import { siteFiles, siteVersion } from '../../scripts/offline.mjs';
+import { siteFiles, siteVersion, writeWorker } from '../../scripts/offline.mjs';
 import { siteSize } from '../../scripts/site_size.mjs';
 import { openEngine, site } from './engines.mjs';
 import { assets, program } from './reference.mjs';
@@ -152,3 +153,57 @@ test('the browser suspends the sound and runs it again: the picture goes on, the
     assert.deepEqual(page.problems, []);
     await page.close();
   });
+
+test('a new version of the site replaces the kept one at the next visit, whole or not at all', { timeout: 120000 }, async (t) => {
+  const directory = mkdtempSync(join(tmpdir(), 'vorlith-site-'));
+  const template = readFileSync('web/sw.js', 'utf8');
+  const kept = (page) => page.evaluate(async () => ({
+    caches: await caches.keys(),
+    style: await (await fetch('style.css')).text(),
+    reloaded: !window.visited,
+  }));
+  // The next visit; the page marked, to tell when it reloads by itself.
+  const visit = async (page) => {
+    await page.raw.reload({ waitUntil: 'load' });
+    await page.evaluate(() => {
+      window.visited = true;
+    });
+  };
+  cpSync(site, directory, { recursive: true });
+  const fresh = await openEngine('chromium', { directory });
+  try {
+    const page = await fresh.open('index.html');
+    await waitForStatus(page.raw, () => window.vorlith.offline === 'kept', 60000);
+    const first = await kept(page);
+
+    // A second version: one file changed, the worker written again. At the
+    // next visit the page changes over to it by itself, on its start screen.
+    appendFileSync(join(directory, 'style.css'), '/* the second version */\n');
+    const { version } = writeWorker(directory, template);
+    await visit(page);
+    await page.raw.waitForFunction(async (name) => !window.visited && (await caches.keys()).join() === name,
+      { timeout: 60000, polling: 200 }, `vorlith-${version}`);
+    const second = await kept(page);
+    t.diagnostic(`${first.caches} -> ${second.caches}`);
+    assert.deepEqual(second.caches, [`vorlith-${version}`]);
+    assert.notDeepEqual(second.caches, first.caches);
+    assert.match(second.style, /the second version/);
+
+    // A server half-way through an update: a new worker, but a file of
+    // another version. The new worker is refused; the kept version stays.
+    appendFileSync(join(directory, 'style.css'), '/* the third version */\n');
+    writeWorker(directory, template);
+    appendFileSync(join(directory, 'style.css'), '/* a fourth, half there */\n');
+    await visit(page);
+    await waitForStatus(page.raw, () => window.vorlith.offline === 'kept', 60000);
+    await sleep(3000);
+    const third = await kept(page);
+    assert.equal(third.reloaded, false);
+    assert.deepEqual(third.caches, second.caches);
+    assert.equal(third.style, second.style);
+    assert.deepEqual(page.problems.filter((problem) => !/sw\.js/.test(problem)), []);
+  } finally {
+    await fresh.close();
+    rmSync(directory, { recursive: true, force: true });
+  }
+});

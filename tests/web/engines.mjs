@@ -111,10 +111,11 @@ const firefoxPrefs = {
   'media.cubeb.backend': 'pulse',
 };
 
-// Opens an engine. sound: false gives it no sound device (Firefox: no sound
-// server); the other engines play to a null sink or a sound card of their own.
-export async function openEngine(name, { sound = true, width = 960, height = 600 } = {}) {
-  const server = await startServer(site, 0);
+// Opens an engine on the site in directory. sound: false gives it no sound
+// device (Firefox: no sound server); the other engines play to a null sink or
+// a sound card of their own.
+export async function openEngine(name, { sound = true, width = 960, height = 600, directory = site } = {}) {
+  const server = await startServer(directory, 0);
   const origin = `http://127.0.0.1:${server.address().port}`;
   const stopServer = async () => {
     server.closeAllConnections?.();
