@@ -26,6 +26,7 @@ install_packages() {
     command -v firefox-esr >/dev/null || missing+=(firefox-esr)
     command -v WebKitWebDriver >/dev/null || missing+=(webkit2gtk-driver)
     command -v xvfb-run >/dev/null || missing+=(xvfb)
+    command -v xauth >/dev/null || missing+=(xauth) # xvfb-run needs it; xvfb only recommends it
     command -v pulseaudio >/dev/null || missing+=(pulseaudio)
   fi
   if [ ${#missing[@]} -gt 0 ]; then
