@@ -19,10 +19,11 @@
 // at page time stamp.performanceTime. Some engines fill in other times
 // (WebKitGTK's performanceTime runs ahead of the page's clock by the context
 // time itself), so a stamp is used only when it is about now (from half a
-// second ago to a few milliseconds ahead) and when, over the last quarter
-// second or more of context time, stamps advanced on the page's clock as
-// fast as in context time. Otherwise the moment heard is the context's
-// current time less the latencies it reports.
+// second ago to a few milliseconds ahead), when over the last quarter second
+// or more of context time stamps advanced on the page's clock as fast as in
+// context time, and when the moment it gives is about rendered, less than
+// half a second ago. Otherwise the moment heard is the context's current
+// time less the latencies it reports.
 export class OutputClock {
   constructor() {
     this.reference = null;
@@ -43,7 +44,10 @@ export class OutputClock {
     }
     const ageMs = nowMs - stamp.performanceTime;
     if (!this.paced || ageMs < -20 || ageMs > 500) return fallback;
-    return stamp.contextTime + ageMs / 1000;
+    // Sound is heard after it is rendered (the current time moves in steps
+    // of a block or more), and not much later.
+    const heard = stamp.contextTime + ageMs / 1000;
+    return heard <= currentTime + 0.1 && heard >= currentTime - 0.5 ? heard : fallback;
   }
 }
 

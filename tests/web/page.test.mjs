@@ -230,11 +230,21 @@ test('output stamps that make sense are believed; stamps that stop or wander are
   assert.ok(Math.abs(output.read(firefox(1000)) - 1.0) < 1e-9, 'not yet paced: the current time');
   for (let ms = 1000; ms <= 1600; ms += 16) output.read(firefox(ms));
   assert.ok(Math.abs(output.read(firefox(1700)) - 1.64) < 1e-9, 'paced: the stamp, 60 ms behind');
-  // The output stops (the stamps too) while the page's clock runs: after half
-  // a second the stamps are too old; the current time, standing, is used.
+  // The output stops (the stamps too) while the page's clock runs: the stamp
+  // carries the moment heard on to a little past the sound rendered, then
+  // the current time, standing, is used.
   const stopped = (nowMs) => ({ ...firefox(1700), nowMs });
-  assert.ok(Math.abs(output.read(stopped(2100)) - 2.04) < 1e-9);
-  assert.equal(output.read(stopped(2300)), 1.7);
+  assert.ok(Math.abs(output.read(stopped(1800)) - 1.74) < 1e-9);
+  assert.equal(output.read(stopped(2100)), 1.7);
+  // Stamps of sound not rendered yet, or of long ago, are not believed.
+  const early = new OutputClock();
+  const ahead = (nowMs) => ({ ...firefox(nowMs), stamp: { contextTime: nowMs / 1000 + 0.2, performanceTime: nowMs } });
+  for (let ms = 1000; ms <= 1600; ms += 16) early.read(ahead(ms));
+  assert.equal(early.read(ahead(1700)), 1.7);
+  const late = new OutputClock();
+  const behind = (nowMs) => ({ ...firefox(nowMs), stamp: { contextTime: nowMs / 1000 - 0.8, performanceTime: nowMs } });
+  for (let ms = 1000; ms <= 1600; ms += 16) late.read(behind(ms));
+  assert.equal(late.read(behind(1700)), 1.7);
   // Latencies no output has are left out.
   assert.equal(new OutputClock().read({ nowMs: 0, currentTime: 3, baseLatency: 0.01, outputLatency: 40, stamp: null }), 2.99);
   assert.equal(new OutputClock().read({ nowMs: 0, currentTime: 0.005, baseLatency: 0.01, outputLatency: 0.02, stamp: null }), 0);
