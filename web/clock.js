@@ -28,9 +28,20 @@ export class OutputClock {
   constructor() {
     this.reference = null;
     this.paced = false;
+    this.step = null;
   }
 
-  read({ nowMs, currentTime, baseLatency, outputLatency, stamp }) {
+  // The context's time at the page's moment nowMs. Engines move currentTime
+  // on in steps of their output's buffers (WebKitGTK 35 to 45 ms, Firefox
+  // about 20): between two steps it runs on with the page's clock, for at
+  // most a step's length.
+  now(nowMs, currentTime) {
+    if (this.step === null || currentTime !== this.step.currentTime) this.step = { currentTime, nowMs };
+    return currentTime + Math.min(Math.max(0, nowMs - this.step.nowMs), maxStepMs) / 1000;
+  }
+
+  read({ nowMs, currentTime: stepped, baseLatency, outputLatency, stamp }) {
+    const currentTime = this.now(nowMs, stepped);
     const latency = plausibleLatency(baseLatency) + plausibleLatency(outputLatency);
     const fallback = Math.max(0, currentTime - latency);
     if (!stamp || !(stamp.contextTime > 0) || !Number.isFinite(stamp.performanceTime)) return fallback;
@@ -50,6 +61,9 @@ export class OutputClock {
     return heard <= currentTime + 0.1 && heard >= currentTime - 0.5 ? heard : fallback;
   }
 }
+
+// The longest step of currentTime that is run on between (ms).
+const maxStepMs = 50;
 
 // A latency the context reports, in seconds; anything but a few tenths of a
 // second counts as none.

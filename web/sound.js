@@ -33,7 +33,7 @@ export class Sound {
       setTimeout(() => resolve(false), readyTimeoutMs);
     });
     this.player.onProgress((report) => {
-      if (this.clock) this.clock.report(report.pos, this.context.currentTime);
+      if (this.clock) this.clock.report(report.pos, this.output.now(performance.now(), this.context.currentTime));
     });
     this.player.onError((error) => {
       if (!this.clock) return;
