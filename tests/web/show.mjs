@@ -93,7 +93,9 @@ export function showTests(engine, { noSound = false, fromStartDigests = false } 
       await readyToPlay(page);
       assert.equal((await status(page)).state, 'waiting');
       await page.click('#play');
-      await page.waitFor(() => window.vorlith.clock === 'music', 10000);
+      await page.waitFor(() => window.vorlith.clock === 'music', 20000).catch(async (error) => {
+        throw new Error(`${error.message}: ${JSON.stringify(await status(page))}, notices ${await notices(page)}`);
+      });
       await sleep(1000);
 
       // Picture and music together, frame after frame.
