@@ -12,6 +12,7 @@ const types = {
   '.mjs': 'text/javascript; charset=utf-8',
   '.css': 'text/css; charset=utf-8',
   '.json': 'application/json',
+  '.webmanifest': 'application/manifest+json',
   '.wasm': 'application/wasm',
   '.png': 'image/png',
   '.txt': 'text/plain; charset=utf-8',

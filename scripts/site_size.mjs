@@ -2,22 +2,29 @@
 // file compressed with gzip at its best level, and the total.
 //   node scripts/site_size.mjs DIR
 import { readdirSync, readFileSync, statSync } from 'node:fs';
-import { join, relative } from 'node:path';
+import { join, relative, sep } from 'node:path';
 import { gzipSync } from 'node:zlib';
 
-export function siteSize(directory) {
+// Every file below a directory, as paths relative to it with '/', sorted by
+// their UTF-16 code units as JavaScript sorts.
+export function listFiles(directory) {
   const files = [];
   const walk = (dir) => {
     for (const name of readdirSync(dir)) {
       const path = join(dir, name);
       if (statSync(path).isDirectory()) walk(path);
-      else {
-        const bytes = readFileSync(path);
-        files.push({ path: relative(directory, path), raw: bytes.length, gzip: gzipSync(bytes, { level: 9 }).length });
-      }
+      else files.push(relative(directory, path).split(sep).join('/'));
     }
   };
   walk(directory);
+  return files.sort();
+}
+
+export function siteSize(directory) {
+  const files = listFiles(directory).map((path) => {
+    const bytes = readFileSync(join(directory, path));
+    return { path, raw: bytes.length, gzip: gzipSync(bytes, { level: 9 }).length };
+  });
   return { files, raw: files.reduce((s, f) => s + f.raw, 0), gzip: files.reduce((s, f) => s + f.gzip, 0) };
 }
 

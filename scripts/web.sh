@@ -2,11 +2,13 @@
 # The browser edition.
 #   scripts/web.sh [build]      build the site into build-web/site/
 #   scripts/web.sh serve [PORT] build it, then serve it at http://127.0.0.1:PORT/ (default 8000)
-#   scripts/web.sh test         build it and test it in headless Chromium against the program
-# Installs what it needs through scripts/setup.sh: Debian's emscripten (and
-# nodejs, npm, chromium when missing), the native build's packages for the
-# asset pack; and the npm
-# packages pinned in package-lock.json. Nothing is fetched at run time.
+#   scripts/web.sh test         build it and test it against the program in Chromium, Firefox ESR
+#                               and WebKitGTK
+# Installs what it needs: Debian's emscripten (and nodejs and npm when
+# missing; for the tests the three browsers, WebKit's WebDriver, a virtual
+# display and a sound server), the native build's packages for the asset pack
+# and icon, and the npm packages pinned in package-lock.json. Nothing is
+# fetched at run time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 command="${1:-build}"
@@ -19,7 +21,14 @@ install_packages() {
   command -v em++ >/dev/null || missing+=(emscripten)
   command -v node >/dev/null || missing+=(nodejs)
   command -v npm >/dev/null || missing+=(npm)
-  [ "$command" = test ] && ! command -v chromium >/dev/null && missing+=(chromium)
+  if [ "$command" = test ]; then
+    command -v chromium >/dev/null || missing+=(chromium)
+    command -v firefox-esr >/dev/null || missing+=(firefox-esr)
+    command -v WebKitWebDriver >/dev/null || missing+=(webkit2gtk-driver)
+    command -v xvfb-run >/dev/null || missing+=(xvfb)
+    command -v xauth >/dev/null || missing+=(xauth) # xvfb-run needs it; xvfb only recommends it
+    command -v pulseaudio >/dev/null || missing+=(pulseaudio)
+  fi
   # With the native build's packages, waiting for a held apt lock as it does.
   scripts/setup.sh run "${missing[@]}"
   # The pinned packages, again only when the lock file changed.
@@ -32,7 +41,7 @@ install_packages() {
 build_site() {
   echo "== the asset pack (native generator)"
   [ -f build/CMakeCache.txt ] || cmake --preset release
-  cmake --build --preset release --target default_assets
+  cmake --build --preset release --target default_assets icons
 
   echo "== the core and the web port (Emscripten)"
   cmake --preset web
@@ -42,7 +51,7 @@ build_site() {
   local site=build-web/site
   rm -rf "$site"
   mkdir -p "$site/licenses"
-  cp web/index.html web/style.css web/*.js "$site/"
+  cp web/index.html web/style.css web/manifest.webmanifest web/*.js "$site/"
   cp build-web/vorlith.js build-web/vorlith.wasm "$site/"
   cp node_modules/chiptune3/chiptune3.js node_modules/chiptune3/chiptune3.worklet.js \
      node_modules/chiptune3/libopenmpt.worklet.js "$site/"
@@ -59,6 +68,13 @@ build_site() {
     walk("");
     fs.writeFileSync(path.join(root, "pack.json"), JSON.stringify({ files }, null, 1) + "\n");
   ' "$site/assets"
+  # The icon the program installs, in its sizes, for the page and the web app manifest.
+  mkdir -p "$site/icons"
+  for size in 16 24 32 48 64 128 256; do
+    cp "build/icons/hicolor/${size}x${size}/apps/vorlith.png" "$site/icons/vorlith-$size.png"
+  done
+  # Last: the service worker, named by a hash of everything else.
+  node scripts/offline.mjs "$site"
   node scripts/site_size.mjs "$site"
 }
 
@@ -81,9 +97,12 @@ case "$command" in
     cmake --build --preset release --target vorlith
     rm -f build-web/native-digests-30.txt
     build/vorlith --assets build/assets --capture build-web/native-digests-30.txt --fps 30
-    echo "== the page in headless Chromium"
+    echo "== the page in Chromium, Firefox ESR and WebKitGTK"
+    # One file at a time: the live runs measure the picture against the music.
+    began=$SECONDS
     VORLITH_SITE=build-web/site VORLITH_ASSETS=build/assets VORLITH_NATIVE_DIGESTS=build-web/native-digests-30.txt \
-      VORLITH_PROGRAM=build/vorlith timeout 900 node --test tests/web/
+      VORLITH_PROGRAM=build/vorlith timeout 900 node --test --test-concurrency=1 tests/web/
+    echo "page tests: $((SECONDS - began)) s"
     ;;
   *)
     echo "usage: scripts/web.sh [build | serve [PORT] | test]" >&2

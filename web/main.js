@@ -5,8 +5,9 @@
 import createVorlith from './vorlith.js';
 import { readOptions, framesBefore, frameTicks, useCore } from './options.js';
 import { frameLayout, frameWidth, frameHeight } from './layout.js';
-import { WallClock, secondsToTicks } from './clock.js';
+import { ShowClock, secondsToTicks } from './clock.js';
 import { Sound, soundAvailable } from './sound.js';
+import { keepOffline } from './offline.js';
 
 // Where presented frames go, and how the module is treated (web_port.cpp).
 const present = { none: 0, canvas: 1, digests: 2, bench: 3 };
@@ -157,10 +158,17 @@ async function runVirtual(fps, first, count, onSlice) {
 
 // --- the live show ---------------------------------------------------------
 
+// When the music has not been heard this long after Play, the page says so.
+const noSoundMs = 2000;
+
 let startTicks = 0;
-let clock = null;
-let wallClock = false;
 let prepared = false;
+// While playing: the show's clock, and whether it listens for the music.
+let clock = null;
+let listening = false;
+// The page says once that it has no sound.
+let soundNoticed = false;
+let movedMusicAt = -Infinity;
 
 // Start-up, then the frames before the start time, drawn but not shown, so
 // that frame k of the run is frame round(S * 60) + k of a whole run.
@@ -186,51 +194,76 @@ async function prepare() {
   prepared = true;
 }
 
-function showSeconds() {
-  if (!clock) return startTicks / 1e6;
-  return wallClock ? clock.read(performance.now()) : clock.read(sound.heardTime(), performance.now());
+// Where the music is heard now (seconds), or null.
+function musicHeard(nowMs) {
+  return listening && !soundBroken ? sound.heard(nowMs) : null;
+}
+
+// Why no music is heard, for the notice.
+function whyNoSound() {
+  if (soundBroken || !sound.worklet) return 'the music player did not start';
+  if (!sound.running) return `the browser gives the page no sound output (its audio is ${sound.context.state})`;
+  return 'the music did not start';
+}
+
+// The sound's side of a frame: says once that there is none, and moves the
+// music to the picture when it comes back after the picture went on alone.
+function keepSound(nowMs) {
+  if (!listening) return;
+  if (!soundNoticed && clock.unheardFor(nowMs) >= noSoundMs) {
+    soundNoticed = true;
+    notice('Vorlith', `no sound: ${whyNoSound()}. The show goes on without it.`);
+  }
+  if (clock.behind && nowMs - movedMusicAt > 1000) {
+    movedMusicAt = nowMs;
+    sound.seek(clock.reading + sound.lead);
+    clock.follow(nowMs);
+  }
+}
+
+// A hidden page, a gesture, a new device: the browser may run the sound again.
+function askForSound() {
+  if (listening && status.state === 'playing' && document.visibilityState === 'visible') sound.resume();
 }
 
 function frame() {
   if (status.state !== 'playing') return;
-  if (!wallClock && (soundBroken || (sound && !sound.clock))) {
-    // The player gave up: go on silently from where the picture is.
-    clock = new WallClock(showSeconds(), performance.now());
-    wallClock = true;
-  }
-  const ticks = Math.max(startTicks, secondsToTicks(showSeconds()));
+  const now = performance.now();
+  const music = musicHeard(now);
+  const ticks = Math.max(startTicks, secondsToTicks(clock.read(now, music, listening && sound.onItsWay)));
+  keepSound(now);
   const goesOn = core._vorlith_frame(ticks);
   status.showTime = Math.round(ticks / 1000);
-  status.audioTime = !wallClock && clock ? Math.round(clock.music(sound.heardTime()) * 1000) : status.showTime;
+  status.audioTime = clock.source === 'music' && music !== null ? Math.round(music * 1000) : null;
+  status.clock = clock.source;
+  if (clock.heard && status.heardMs === undefined) status.heardMs = Math.round(now - status.clickedAt);
   if (goesOn) requestAnimationFrame(frame);
   else finish();
 }
 
 function go() {
   if (!prepared || status.state === 'playing') return;
-  status.clickedAt = performance.now();
+  const now = performance.now();
+  status.clickedAt = now;
   status.firstFrameMs = undefined;
+  status.heardMs = undefined;
   elements.start.hidden = true;
   elements.end.hidden = true;
   status.state = 'playing';
   document.body.classList.add('playing');
   core._vorlith_present_to(present.canvas);
   soundBroken = false;
-  const haveMusic = sound && sound.usable && sound.moduleBytes && !options.mute;
-  if (haveMusic) {
-    sound.play(startTicks / 1e6);
-    clock = sound.clock;
-    wallClock = false;
-  } else {
-    clock = new WallClock(startTicks / 1e6, performance.now());
-    wallClock = true;
-  }
+  listening = Boolean(sound && sound.usable && sound.moduleBytes && !options.mute);
+  if (listening) sound.play(startTicks / 1e6);
+  // Without music the show follows the page's clock from the first frame.
+  clock = new ShowClock(startTicks / 1e6, now, listening ? {} : { holdMs: 0 });
   frame();
 }
 
 function finish() {
   core._vorlith_shutdown();
   clock = null;
+  listening = false;
   status.state = 'ended';
   document.body.classList.remove('playing');
   elements.end.hidden = false;
@@ -308,6 +341,7 @@ async function runBench(fps) {
 
 async function main() {
   for (const text of problems) notice('Vorlith', text);
+  keepOffline(status, () => status.state !== 'playing');
   layout();
   addEventListener('resize', layout);
   elements.fullscreen.addEventListener('click', (event) => {
@@ -315,6 +349,10 @@ async function main() {
     toggleFullscreen();
   });
   addEventListener('keydown', onKey);
+  addEventListener('pointerdown', askForSound);
+  addEventListener('keydown', askForSound);
+  document.addEventListener('visibilitychange', askForSound);
+  navigator.mediaDevices?.addEventListener?.('devicechange', askForSound);
   elements.start.addEventListener('click', go);
   elements.again.addEventListener('click', playAgain);
 

@@ -2,7 +2,7 @@
 // layout, and the clock that follows the music.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
-import { MusicClock, WallClock, secondsToTicks } from '../../web/clock.js';
+import { MusicClock, OutputClock, ShowClock, secondsToTicks } from '../../web/clock.js';
 import { frameLayout } from '../../web/layout.js';
 import { parseFps, readOptions } from '../../web/options.js';
 
@@ -62,13 +62,23 @@ function playMusic(clock, { start, seconds, delays, offsetFromContext, until = I
   return events;
 }
 
-// Frames every 1/60 s from context time `from` for `seconds`, each reading
-// the clock with the heard moment off by up to +-jitter: what each read gave.
-function playFrames(clock, { from, seconds, jitter, random, contextAhead = 0 }) {
+// The music as the page passes it to the show's clock: null until it is heard
+// past where it was started.
+function heardMusic(music, heardContextTime) {
+  const seconds = music.music(heardContextTime);
+  return music.running && seconds > music.start ? seconds : null;
+}
+
+// Frames every 1/60 s from context time `from` for `seconds`, the page's clock
+// `pageAhead` seconds ahead of the context's, each reading the show's clock
+// with the heard moment off by up to +-jitter; `stalled` holds the context
+// time still. What each read gave.
+function playFrames(show, music, { from, seconds, jitter, random, pageAhead = 0, stalled = false }) {
   const readings = [];
-  for (let t = 0; t <= seconds; t += 1 / 60) {
-    const heard = from + t + (2 * random() - 1) * jitter;
-    readings.push({ context: from + t, show: clock.read(heard, (from + t + contextAhead) * 1000) });
+  for (let t = 0; t <= seconds + 1e-9; t += 1 / 60) {
+    const context = stalled ? from : from + t;
+    const heard = context + (stalled ? 0 : (2 * random() - 1) * jitter);
+    readings.push({ context, show: show.read((from + t + pageAhead) * 1000, heardMusic(music, heard)) });
   }
   return readings;
 }
@@ -77,58 +87,201 @@ function randomSource(seed) {
   return () => (seed = (seed * 1103515245 + 12345) % 2147483648) / 2147483648;
 }
 
-test('the music clock: the best bound on the offset, then smooth, monotonic and locked', () => {
+test('the show follows the music: the best bound on the offset, then smooth, monotonic and locked', () => {
   const random = randomSource(7);
-  const clock = new MusicClock(100);
-  assert.equal(clock.read(5, 0), 100, 'before any report: the start');
+  const music = new MusicClock(100);
+  const show = new ShowClock(100, 6400);
+  assert.equal(show.read(6400, heardMusic(music, 5)), 100, 'before any report: the start');
   // Context time is 5 s ahead of the seconds the music has played.
-  playMusic(clock, { start: 100, seconds: 3, delays: () => 0.002 + 0.02 * random(), offsetFromContext: 5 });
+  playMusic(music, { start: 100, seconds: 3, delays: () => 0.002 + 0.02 * random(), offsetFromContext: 5 });
   // Heard at context time 6.5: 1.5 s into the music, less at most a few ms
   // (the best report's delay and one block).
-  assert.ok(clock.music(6.5) <= 101.5 && clock.music(6.5) > 101.5 - 0.006, String(clock.music(6.5)));
+  assert.ok(music.music(6.5) <= 101.5 && music.music(6.5) > 101.5 - 0.006, String(music.music(6.5)));
   // The heard moment jumps by up to 8 ms either way from frame to frame.
-  const readings = playFrames(clock, { from: 6.5, seconds: 4, jitter: 0.008, random });
+  const readings = playFrames(show, music, { from: 6.5, seconds: 4, jitter: 0.008, random });
   let last = 100;
-  readings.forEach(({ context, show }, i) => {
-    assert.ok(show >= last, 'never backwards');
+  readings.forEach(({ context, show: seconds }, i) => {
+    assert.ok(seconds >= last, 'never backwards');
     if (i > 0) {
-      const step = show - last;
+      const step = seconds - last;
       assert.ok(step > 0.009 && step < 0.024, `frame ${i} moved ${step * 1000} ms`);
     }
-    const music = clock.music(context);
-    if (i > 30) assert.ok(Math.abs(show - music) < 0.004, `frame ${i}: show ${show}, music ${music}`);
-    last = show;
+    if (i > 30) assert.ok(Math.abs(seconds - music.music(context)) < 0.004, `frame ${i}: show ${seconds}, music ${music.music(context)}`);
+    last = seconds;
   });
+  assert.equal(show.source, 'music');
 });
 
-test('the music clock leaves out reports from before a seek, closes gaps, and runs on after the music', () => {
+test('the show leaves out reports from before a seek, rides out a short stall, goes on alone through a long one and takes the moved music up again', () => {
   const random = randomSource(3);
-  const clock = new MusicClock(100);
-  clock.report(0.003, 1.0); // one block rendered from the start before the seek
-  assert.equal(clock.running, false);
-  playMusic(clock, { start: 99.98, seconds: 1, delays: () => 0.001, offsetFromContext: 2, until: 100.5 });
-  assert.equal(clock.running, true);
-  // The seek landed 20 ms early: music and show wait at the start.
-  assert.equal(clock.music(2.01), 100);
-  assert.equal(clock.read(2.01, 2010), 100);
-  // The music moves on; then the sound stalls for half a second while the
-  // page's clock runs: the show runs on at most a tenth of a second, waits,
-  // and follows the music again as soon as it moves.
-  playFrames(clock, { from: 2.01, seconds: 0.3, jitter: 0.002, random });
-  let ahead = 0;
-  for (let ms = 2310; ms <= 2810; ms += 1000 / 60) ahead = Math.max(ahead, clock.read(2.31, ms) - clock.music(2.31));
+  const music = new MusicClock(100);
+  music.report(0.003, 1.0); // one block rendered from the start before the seek
+  assert.equal(music.running, false);
+  playMusic(music, { start: 99.98, seconds: 1, delays: () => 0.001, offsetFromContext: 2, until: 100.5 });
+  assert.equal(music.running, true);
+  // The seek landed 20 ms early: the music and the show wait at the start.
+  assert.equal(music.music(2.01), 100);
+  const show = new ShowClock(100, 2000);
+  assert.equal(show.read(2010, heardMusic(music, 2.01)), 100);
+  playFrames(show, music, { from: 2.01, seconds: 0.3, jitter: 0.002, random });
+  // The sound stalls for a third of a second while the page's clock runs: the
+  // show runs on at most a tenth of a second, waits, and follows the music
+  // again as soon as it moves.
+  const stall = playFrames(show, music, { from: 2.31, seconds: 0.3, jitter: 0, random, stalled: true });
+  const ahead = stall.at(-1).show - music.music(2.31);
   assert.ok(ahead > 0.05 && ahead <= 0.1, `ran ${ahead} s ahead of the stalled music`);
-  const resumed = playFrames(clock, { from: 2.31, seconds: 1, jitter: 0.002, random, contextAhead: 0.5 });
+  const resumed = playFrames(show, music, { from: 2.31, seconds: 1, jitter: 0.002, random, pageAhead: 0.3 });
   const end = resumed.at(-1);
-  assert.ok(Math.abs(end.show - clock.music(end.context)) < 0.004, `${end.show} against ${clock.music(end.context)}`);
+  assert.equal(show.source, 'music');
+  assert.ok(Math.abs(end.show - music.music(end.context)) < 0.004, `${end.show} against ${music.music(end.context)}`);
+
+  // A stall of two seconds: after half a second the show goes on by the
+  // page's clock, from where it is, at real speed.
+  const long = playFrames(show, music, { from: 3.31, seconds: 2, jitter: 0, random, pageAhead: 0.3, stalled: true });
+  assert.equal(show.source, 'wall');
+  const alone = long.at(-1).show - long[60].show;
+  assert.ok(Math.abs(alone - 1) < 0.02, `moved ${alone} s in the last second`);
+  // The sound comes back where it stopped, two seconds behind the picture: the
+  // show goes on, and says the music is behind.
+  const picture = show.read(5610, heardMusic(music, 3.5));
+  assert.equal(show.behind, true);
+  assert.equal(show.source, 'wall');
+  // The page moves the music to the picture: it is taken up as it is heard.
+  const moved = new MusicClock(picture + 0.05);
+  show.follow(5610);
+  playMusic(moved, { start: picture + 0.05, seconds: 1, delays: () => 0.002, offsetFromContext: 3.5 });
+  const after = playFrames(show, moved, { from: 3.5, seconds: 1, jitter: 0.002, random, pageAhead: 2.11 });
+  assert.equal(show.source, 'music');
+  assert.equal(show.behind, false);
+  assert.ok(Math.abs(after.at(-1).show - moved.music(after.at(-1).context)) < 0.004);
   // After the module's end the position stands still; the show goes on.
-  const readings = playFrames(clock, { from: 2.51, seconds: 8, jitter: 0.002, random });
-  assert.ok(Math.abs(readings.at(-1).show - (readings.at(-1).context + 97.98)) < 0.004);
+  playMusic(moved, { start: picture + 0.05, seconds: 2, delays: () => 0.002, offsetFromContext: 3.5, until: picture + 1.5 });
+  const past = playFrames(show, moved, { from: 4.5, seconds: 8, jitter: 0.002, random, pageAhead: 2.11 });
+  assert.ok(Math.abs(past.at(-1).show - moved.music(past.at(-1).context)) < 0.004);
+  assert.equal(show.source, 'music');
 });
 
-test('without music the show follows the page clock from its start', () => {
-  const clock = new WallClock(30, 1000);
-  assert.equal(clock.read(1000), 30);
-  assert.equal(clock.read(3500), 32.5);
-  assert.equal(clock.read(3000), 32.5);
+// Frames every 1/60 s for `seconds` of page time from `fromMs`, the music as
+// music(nowMs) gives it: the show time of each.
+function frames(show, { fromMs, seconds, music = () => null }) {
+  const readings = [];
+  for (let k = 0; k <= seconds * 60; ++k) {
+    const nowMs = fromMs + (k * 1000) / 60;
+    readings.push({ nowMs, show: show.read(nowMs, music(nowMs)) });
+  }
+  return readings;
+}
+
+test('WebKit\'s output stamps (page time ahead by the context time) are set aside: the picture moves at real speed with the music', () => {
+  // A context started at page time 7000 ms that WebKitGTK describes: the
+  // current time a block ahead of what is heard, moving in steps of 40 ms,
+  // and stamps whose page time is now + contextTime * 1000 less a little.
+  const began = 7000;
+  const context = (nowMs) => (nowMs - began) / 1000;
+  const describe = (nowMs) => ({
+    nowMs,
+    currentTime: Math.floor(context(nowMs) / 0.04) * 0.04 + 128 / 44100,
+    baseLatency: 128 / 44100,
+    outputLatency: 0,
+    stamp: { contextTime: context(nowMs), performanceTime: nowMs + 1000 * context(nowMs) - 38 },
+  });
+  const output = new OutputClock();
+  const music = new MusicClock(100);
+  // The worklet's reports from context time 0.2 s on: the music started at 100 s then.
+  playMusic(music, { start: 100, seconds: 20, delays: () => 0.003, offsetFromContext: 0.2 });
+  const show = new ShowClock(100, 7150);
+  const readings = frames(show, { fromMs: 7150, seconds: 15, music: (nowMs) => heardMusic(music, output.read(describe(nowMs))) });
+  assert.equal(show.source, 'music');
+  // Between the steps of the current time the moment heard runs on: the show
+  // stays within a few ms of the music actually heard.
+  for (const { nowMs, show: seconds } of readings.slice(60))
+    assert.ok(Math.abs(seconds - music.music(context(nowMs))) < 0.010, `${seconds} at ${nowMs} ms`);
+  // 15 s later the context has run 15.15 s, the music 0.2 s less.
+  assert.ok(Math.abs(readings.at(-1).show - 114.95) < 0.015, String(readings.at(-1).show));
+  // Every second of page time is a second of show time.
+  for (let i = 120; i + 60 < readings.length; i += 60) {
+    const moved = readings[i + 60].show - readings[i].show;
+    assert.ok(Math.abs(moved - 1) < 0.005, `${moved} s in a second from ${readings[i].nowMs} ms`);
+  }
+});
+
+test('output stamps that make sense are believed; stamps that stop or wander are not', () => {
+  // Firefox with a sound server: stamps 30 ms old; no latency given, but the
+  // stamps say the sound is heard 60 ms after it is rendered.
+  const output = new OutputClock();
+  const firefox = (nowMs) => ({
+    nowMs, currentTime: nowMs / 1000, baseLatency: 0, outputLatency: 0,
+    stamp: { contextTime: nowMs / 1000 - 0.09, performanceTime: nowMs - 30 },
+  });
+  assert.ok(Math.abs(output.read(firefox(1000)) - 1.0) < 1e-9, 'not yet paced: the current time');
+  for (let ms = 1000; ms <= 1600; ms += 16) output.read(firefox(ms));
+  assert.ok(Math.abs(output.read(firefox(1700)) - 1.64) < 1e-9, 'paced: the stamp, 60 ms behind');
+  // The output stops (the stamps too) while the page's clock runs: the stamp
+  // carries the moment heard on to a little past the sound rendered, then
+  // the current time is used, run on by no more than one of its steps.
+  const stopped = (nowMs) => ({ ...firefox(1700), nowMs });
+  assert.ok(Math.abs(output.read(stopped(1800)) - 1.74) < 1e-9);
+  assert.equal(output.read(stopped(2100)), 1.75);
+  assert.equal(output.read(stopped(5000)), 1.75);
+  // Stamps of sound not rendered yet, or of long ago, are not believed.
+  const early = new OutputClock();
+  const ahead = (nowMs) => ({ ...firefox(nowMs), stamp: { contextTime: nowMs / 1000 + 0.2, performanceTime: nowMs } });
+  for (let ms = 1000; ms <= 1600; ms += 16) early.read(ahead(ms));
+  assert.equal(early.read(ahead(1700)), 1.7);
+  const late = new OutputClock();
+  const behind = (nowMs) => ({ ...firefox(nowMs), stamp: { contextTime: nowMs / 1000 - 0.8, performanceTime: nowMs } });
+  for (let ms = 1000; ms <= 1600; ms += 16) late.read(behind(ms));
+  assert.equal(late.read(behind(1700)), 1.7);
+  // Latencies no output has are left out.
+  assert.equal(new OutputClock().read({ nowMs: 0, currentTime: 3, baseLatency: 0.01, outputLatency: 40, stamp: null }), 2.99);
+  assert.equal(new OutputClock().read({ nowMs: 0, currentTime: 0.005, baseLatency: 0.01, outputLatency: 0.02, stamp: null }), 0);
+});
+
+test('no sound at all (Firefox with no sound device): the show waits a second for it, then goes on by the page\'s clock', () => {
+  const show = new ShowClock(100, 5000);
+  const readings = frames(show, { fromMs: 5000, seconds: 6 });
+  const at = (ms) => readings.find((r) => r.nowMs >= 5000 + ms).show;
+  assert.equal(at(900), 100);
+  assert.equal(show.unheardFor(7000), 2000);
+  assert.ok(at(4000) >= 102.5 && at(4000) <= 103, String(at(4000)));
+  assert.ok(Math.abs(at(6000) - at(4000) - 2) < 1e-6);
+  assert.equal(show.source, 'wall');
+  // Then the browser finds a device: the music starts where it was started,
+  // 5 s behind the picture, until the page moves it there.
+  const music = new MusicClock(100);
+  playMusic(music, { start: 100, seconds: 1, delays: () => 0.002, offsetFromContext: 10 });
+  show.read(11100, heardMusic(music, 11.0));
+  assert.equal(show.behind, true);
+  // While the output runs and the player loads the music, the show waits two
+  // seconds for it; music heard a little behind the picture is taken up, the
+  // picture waiting for it.
+  const loading = new ShowClock(0, 0);
+  for (let ms = 0; ms < 1990; ms += 16) loading.read(ms, null, true);
+  assert.equal(loading.source, 'hold');
+  assert.equal(loading.read(2000, null, true), 0);
+  assert.equal(loading.source, 'wall');
+  const late = frames(loading, { fromMs: 2016, seconds: 1, music: (ms) => (ms >= 2300 ? (ms - 2200) / 1000 : null) });
+  assert.equal(loading.source, 'music');
+  assert.ok(late.every((r, i) => i === 0 || r.show >= late[i - 1].show));
+  assert.ok(Math.abs(late.at(-1).show - 0.816) < 0.004, String(late.at(-1).show));
+  // Muted, the show starts on the page's clock at once.
+  const muted = new ShowClock(30, 1000, { holdMs: 0 });
+  assert.equal(muted.read(1000, null), 30);
+  assert.equal(muted.read(3500, null), 31); // one step of at most a second
+  assert.ok(Math.abs(muted.read(3516, null) - 31.016) < 1e-9);
+});
+
+test('a hidden page draws no frames: the show catches up with music that played on, and waits without it', () => {
+  const music = new MusicClock(0);
+  playMusic(music, { start: 0, seconds: 30, delays: () => 0.002, offsetFromContext: 0 });
+  const show = new ShowClock(0, 0);
+  frames(show, { fromMs: 0, seconds: 2, music: (ms) => heardMusic(music, ms / 1000) });
+  assert.equal(show.read(12000, heardMusic(music, 12)), music.music(12));
+  const alone = new ShowClock(0, 0, { holdMs: 0 });
+  frames(alone, { fromMs: 0, seconds: 2 });
+  assert.ok(Math.abs(alone.read(12000, null) - 3) < 1e-9);
+});
+
+test('seconds become the show\'s microsecond counter without float error', () => {
+  for (const seconds of [0, 0.1, 100, 100.016666, 182.956]) assert.equal(secondsToTicks(seconds), Math.round(seconds * 1e6));
 });

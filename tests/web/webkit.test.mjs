@@ -1,0 +1,4 @@
+// The page in WebKitGTK's MiniBrowser (WebDriver), Safari's engine.
+import { showTests } from './show.mjs';
+
+showTests('webkit');
