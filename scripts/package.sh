@@ -84,6 +84,8 @@ find "$root" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
 deb="build/vorlith_${version}_${arch}.deb"
 rm -f build/vorlith_*.deb
-dpkg-deb --root-owner-group -Zxz --build "$root" "$deb" >/dev/null
+# xz on one thread: its threaded form writes other bytes, and how many threads
+# dpkg-deb would use depends on the machine.
+dpkg-deb --root-owner-group -Zxz --threads-max=1 --build "$root" "$deb" >/dev/null
 echo "$deb: $(stat -c %s "$deb") bytes, sha256 $(sha256sum "$deb" | cut -c1-16)"
 dpkg-deb --field "$deb" Depends Recommends

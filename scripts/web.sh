@@ -64,6 +64,8 @@ build_site() {
     walk("");
     fs.writeFileSync(path.join(root, "pack.json"), JSON.stringify({ files }, null, 1) + "\n");
   ' "$site/assets"
+  # Readable by any web server, whatever the umask it was built with.
+  chmod -R u=rwX,go=rX "$site"
   node scripts/site_size.mjs "$site"
 }
 
