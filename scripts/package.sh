@@ -39,7 +39,7 @@ fi
 
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
-root="$stage/root"
+root="$stage/debian/vorlith"  # where dpkg-shlibdeps expects a package's files
 doc="$root/usr/share/doc/vorlith"
 DESTDIR="$root" cmake --install build --prefix /usr >/dev/null
 program="$root/usr/games/vorlith"
@@ -68,9 +68,9 @@ find "$root" -type f ! -perm /111 -exec chmod 0644 {} +
 
 # The control file: dependencies from the libraries the binary links, the
 # installed size as dpkg counts it (KiB a file, rounded up; one a directory).
-mkdir -p "$stage/debian" "$root/DEBIAN"
+mkdir -p "$root/DEBIAN"
 printf 'Source: vorlith\n\nPackage: vorlith\nArchitecture: any\n' >"$stage/debian/control"
-depends="$(cd "$stage" && dpkg-shlibdeps -O "root/usr/games/vorlith" 2>/dev/null | sed -n 's/^shlibs:Depends=//p')"
+depends="$(cd "$stage" && dpkg-shlibdeps -O debian/vorlith/usr/games/vorlith | sed -n 's/^shlibs:Depends=//p')"
 [ -n "$depends" ] || { echo "package.sh: dpkg-shlibdeps found no dependencies" >&2; exit 1; }
 size="$(cd "$root" && find . ! -path './DEBIAN*' ! -path . -printf '%y %s\n' |
   awk '{ total += ($1 == "f") ? int(($2 + 1023) / 1024) : 1 } END { print total }')"

@@ -118,7 +118,8 @@ if [ -f "$first/scripts/windows.sh" ]; then
 fi
 
 if [ "$differences" -ne 0 ]; then
-  echo "repro-test: FAILED: $differences differences between two builds of ${commit:0:12}" >&2
+  plural="s"; [ "$differences" -eq 1 ] && plural=""
+  echo "repro-test: FAILED: two builds of ${commit:0:12} differ ($differences difference$plural)" >&2
   exit 1
 fi
 echo "repro-test: two builds of ${commit:0:12} give the same bytes, in $((SECONDS - started)) s"
