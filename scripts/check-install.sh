@@ -28,7 +28,7 @@ failures=0
 fail() { echo "check-install: FAILED: $*" >&2; failures=$((failures + 1)); }
 
 expected=(
-  bin/vorlith
+  games/vorlith
   share/vorlith/music/brimtale.it
   share/man/man6/vorlith.6
   share/applications/vorlith.desktop
@@ -46,7 +46,7 @@ done
 for file in "${expected[@]}"; do
   [ -s "$usr/$file" ] || fail "$file is missing"
 done
-[ -x "$usr/bin/vorlith" ] || fail "bin/vorlith is not executable"
+[ -x "$usr/games/vorlith" ] || fail "games/vorlith is not executable"
 
 # Nothing but the program: no test, benchmark or generator is installed.
 extra="$(cd "$usr" && find . -type f | sed 's|^\./||' | sort | grep -vxF -f <(printf '%s\n' "${expected[@]}") || true)"
@@ -69,7 +69,7 @@ LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$usr/share/man/man6/vorlith.6" 2>/dev/null | 
   fail "the man page does not render"
 
 # The version is the same everywhere it is written.
-version="$("$usr/bin/vorlith" --version | awk '{print $2}')"
+version="$("$usr/games/vorlith" --version | awk '{print $2}')"
 grep -q "<release version=\"$version\"" "$usr/share/metainfo/io.github.vorlith.vorlith.metainfo.xml" ||
   fail "metainfo has no release $version"
 grep -q "^\.TH VORLITH 6 [0-9-]* \"vorlith $version\"" "$usr/share/man/man6/vorlith.6" ||
@@ -89,9 +89,9 @@ play() {
 }
 "$build/vorlith" --assets "$build/assets" --capture "$stage/reference" --fps 1 --frames 50 >/dev/null 2>&1
 cp "$stage/reference/frame_000050.png" "$stage/reference.png"
-play "$usr/bin/vorlith"
+play "$usr/games/vorlith"
 mv "$stage/root/usr" "$stage/moved"
-play "$stage/moved/bin/vorlith"
+play "$stage/moved/games/vorlith"
 
 if [ "$failures" -ne 0 ]; then
   echo "check-install: $failures failures" >&2

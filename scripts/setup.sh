@@ -19,8 +19,8 @@ run=(
   libsdl2-dev libopenmpt-dev libpng-dev libfreetype-dev fonts-dejavu-core
 )
 package=(
-  # dpkg-shlibdeps computes the package's dependencies; CPack runs file on each file
-  dpkg-dev file
+  # dpkg-shlibdeps computes the package's dependencies (dpkg-deb, strip and gzip are there already)
+  dpkg-dev
 )
 test=(
   # sanitizers and fuzzing (clang), memory checks
@@ -31,6 +31,8 @@ test=(
   ffmpeg
   # the install check: validators and the man page reader; the package test's bare Debian
   desktop-file-utils appstream man-db debootstrap
+  # Debian's package checker; the report of what differs between two builds (scripts/repro-test.sh)
+  lintian diffoscope-minimal
 )
 case "$purpose" in
   run) packages=("${run[@]}") ;;

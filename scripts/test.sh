@@ -3,8 +3,10 @@
 # install check), the AddressSanitizer + UndefinedBehaviorSanitizer build,
 # ThreadSanitizer on the tests that play sound, the fuzz targets for a bounded
 # time, valgrind on a short whole-show capture, the browser edition in headless
-# Chromium, and the Debian package on a bare Debian 12
-# (VORLITH_SKIP_PACKAGE_TEST=1 leaves that out).
+# Chromium, the Debian package under lintian and on a bare Debian 12
+# (VORLITH_SKIP_PACKAGE_TEST=1 leaves both out), and two builds of the commit's
+# package, site and Windows zip, which must be the same bytes
+# (VORLITH_SKIP_REPRO_TEST=1 leaves that out).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh test
@@ -35,9 +37,16 @@ scripts/valgrind.sh
 echo "== the browser edition: kernels under Node, the page in headless Chromium"
 scripts/web.sh test
 
-echo "== the Debian package on a bare Debian 12"
+echo "== the Debian package: lintian, and installed on a bare Debian 12"
 if [ -n "${VORLITH_SKIP_PACKAGE_TEST:-}" ]; then
   echo "package test skipped: VORLITH_SKIP_PACKAGE_TEST is set"
 else
   scripts/package-test.sh
+fi
+
+echo "== reproducible: two builds of the commit give the same package, site and zip"
+if [ -n "${VORLITH_SKIP_REPRO_TEST:-}" ]; then
+  echo "repro test skipped: VORLITH_SKIP_REPRO_TEST is set"
+else
+  scripts/repro-test.sh
 fi

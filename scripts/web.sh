@@ -75,6 +75,8 @@ build_site() {
   done
   # Last: the service worker, named by a hash of everything else.
   node scripts/offline.mjs "$site"
+  # Readable by any web server, whatever the umask it was built with.
+  chmod -R u=rwX,go=rX "$site"
   node scripts/site_size.mjs "$site"
 }
 
