@@ -94,10 +94,16 @@ shot="$root/build-win/window.png"
 (cd "$scratch/win" && DISPLAY="$display" SDL_AUDIODRIVER=dummy wine "$exe" --start 17 --mute \
    >/dev/null 2>&1) &
 show=$!
-sleep "${VORLITH_WIN_SHOT_DELAY:-12}"
-DISPLAY="$display" import -window root "$shot"
+# Wine and the window take a while to come up on a busy machine: look
+# every few seconds, for up to a minute, until the picture is there.
+mean=0
+for _ in $(seq 20); do
+  sleep 3
+  DISPLAY="$display" import -window root "$shot" 2>/dev/null || continue
+  mean="$(convert "$shot" -colorspace Gray -format '%[fx:mean]' info:)"
+  awk -v m="$mean" 'BEGIN { exit !(m > 0.02) }' && break
+done
 # Not black: the show's picture is there.
-mean="$(convert "$shot" -colorspace Gray -format '%[fx:mean]' info:)"
 if awk -v m="$mean" 'BEGIN { exit !(m > 0.02) }'; then
   pass "window shows the picture (mean grey $mean, $shot)"
 else

@@ -171,7 +171,9 @@ make_zip() {
   rm -rf "$stage" "$zipfile"
   mkdir -p "$stage/$name/licenses"
   local top="$stage/$name"
-  $triple-strip -o "$top/vorlith.exe" "$win/vorlith.exe"
+  local epoch="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 0)}"
+  # strip stamps the program with the time it runs unless told the time.
+  SOURCE_DATE_EPOCH="$epoch" $triple-strip -o "$top/vorlith.exe" "$win/vorlith.exe"
   cp -r "$root/build/assets" "$top/assets"
   sed 's/$/\r/' "$root/data/windows/README.txt" | sed "s/@VERSION@/$version/" > "$top/README.txt"
   sed 's/$/\r/' "$root/LICENSE" > "$top/LICENSE.txt"
@@ -179,7 +181,6 @@ make_zip() {
   sed 's/$/\r/' /usr/share/doc/mingw-w64-x86-64-dev/copyright > "$top/licenses/mingw-w64-runtime.txt"
   sed 's/$/\r/' /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright > "$top/licenses/gcc-runtime.txt"
 
-  local epoch="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 0)}"
   find "$stage" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
   chmod 755 "$top/vorlith.exe"
   find "$stage" -exec touch -h -d "@$epoch" {} +
