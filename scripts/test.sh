@@ -37,6 +37,9 @@ scripts/valgrind.sh
 echo "== the browser edition: kernels under Node, the page in headless Chromium"
 scripts/web.sh test
 
+echo "== the Windows edition: cross-built, then checked under wine against the program"
+scripts/windows-test.sh
+
 echo "== the Debian package: lintian, and installed on a bare Debian 12"
 if [ -n "${VORLITH_SKIP_PACKAGE_TEST:-}" ]; then
   echo "package test skipped: VORLITH_SKIP_PACKAGE_TEST is set"
@@ -48,5 +51,7 @@ echo "== reproducible: two builds of the commit give the same package, site and 
 if [ -n "${VORLITH_SKIP_REPRO_TEST:-}" ]; then
   echo "repro test skipped: VORLITH_SKIP_REPRO_TEST is set"
 else
-  scripts/repro-test.sh
+  # The first build is this checkout's: the package, site and zip made above.
+  scripts/package.sh >/dev/null
+  VORLITH_REPRO_AGAINST_TREE=1 scripts/repro-test.sh
 fi
