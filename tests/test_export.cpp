@@ -354,7 +354,9 @@ void interruptExport(const std::vector<std::string>& extra, const std::string& o
   ASSERT_GT(child.pid, 0);
   std::string temporary = mark;
   if (const size_t at = mark.find("PID"); at != std::string::npos) temporary.replace(at, 3, std::to_string(child.pid));
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  // A GIF's file appears only after its palette pass, which a busy machine
+  // can stretch to minutes.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(240);
   while (!fs::exists(out.file(temporary)) && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   ASSERT_TRUE(fs::exists(out.file(temporary))) << "the export did not begin: " << child.stderrText();
