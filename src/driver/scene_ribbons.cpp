@@ -37,7 +37,9 @@ struct RibbonCurves {
 };
 
 // The column: rows grow in from the top while v < 200, vanish from the top
-// from v = 1800; each row swings by a wave that runs down the column.
+// from v = 1800; each row swings by a wave that runs down the column. Its
+// settings are all made again before each render, so a frame played for its
+// state alone leaves the column as it is.
 void ribbonsFrame(RibbonField& ribbons, Image& canvas, const RibbonCurves& c) {
   ribbons.firstRow = c.v < 1800 ? 0 : std::min(c.v - 1800, 200);
   ribbons.endRow = std::min(c.v, 200);
@@ -57,9 +59,9 @@ int spiralTilt(int v) {
 
 // The blobs, from v = 1000: drawn first, then recoloured, switched on and laid
 // out again, so the changes show from the next frame.
-void blobsFrame(BlobField& blobs, Image& canvas, const RibbonCurves& c) {
+void blobsFrame(BlobField& blobs, Image& canvas, const RibbonCurves& c, bool drawing) {
   blobs.setRotation(spiralTilt(c.v), 0, c.twist);
-  blobs.render(canvas);
+  if (drawing) blobs.render(canvas);
   const int shown = std::min(c.v - 1000, 1400);
   for (int i = 0; i < shown; ++i) {
     const Rung& rung = colourLadder[i / 100];
@@ -87,7 +89,7 @@ void layoutBlobSpiral(BlobField& blobs, int radius) {
 
 void sceneRibbonsFirst(Show& show) {
   show.ribbons.firstRow = show.ribbons.endRow = 100;
-  imageClear(*show.layerA);
+  if (show.drawing) imageClear(*show.layerA);
 }
 
 // Scene 4: ribbons and blobs on layerA; the frame is layerA itself until
@@ -100,9 +102,13 @@ void sceneRibbonsFrame(Show& show) {
   c.wave = show.sceneTimer.scaled(256, 5000) & 0xFF;
   Image& canvas = *show.layerA;
   Image& frame = show.frame;
+  // The frame is a copy of the canvas or its rays: every pixel is written.
+  show.surfaceCovered = true;
+  show.clearAfterPresent = true;
 
-  ribbonsFrame(show.ribbons, canvas, c);
-  if (c.v >= 1000) blobsFrame(show.blobs, canvas, c);
+  if (show.drawing) ribbonsFrame(show.ribbons, canvas, c);
+  if (c.v >= 1000) blobsFrame(show.blobs, canvas, c, show.drawing);
+  if (!show.drawing) return;
 
   if (c.v <= 2000)
     std::memcpy(frame.pixels, canvas.pixels, frameBytes);
@@ -114,7 +120,6 @@ void sceneRibbonsFrame(Show& show) {
     imageCrossfade(*show.layerB, frame, c.v < 2050 ? 255 : 2305 - c.v);
   }
 
-  show.clearAfterPresent = true;
   imageClear(canvas);
 }
 
