@@ -71,19 +71,33 @@ void blobsFrame(BlobField& blobs, Image& canvas, const RibbonCurves& c, bool dra
   layoutBlobSpiral(blobs, 200 - std::min(c.v - 1000, 125));
 }
 
+// The sine and cosine of the spiral's 100 angles, n steps of 0.314159265359
+// each, worked out once: the layout is made again at every frame.
+struct SpiralAngles {
+  double sine[100];
+  double cosine[100];
+};
+const SpiralAngles& spiralAngles() {
+  static const SpiralAngles table = [] {
+    SpiralAngles t;
+    const double step = 0.314159265359;
+    for (int n = 0; n < 100; ++n) exactSinCos(n * step, t.sine[n], t.cosine[n]);
+    return t;
+  }();
+  return table;
+}
+
 }  // namespace
 
 // Two strands of 100 particles, half a turn apart, ten particles to half a
 // turn, running from z = -100 to z = 98.
 void layoutBlobSpiral(BlobField& blobs, int radius) {
-  const double step = 0.314159265359;
+  const SpiralAngles& angles = spiralAngles();
   for (int i = 0; i < 200; ++i) {
     const int n = i < 100 ? i : (i - 50) % 100;
-    const double angle = n * step;
     const int z = -100 + 2 * (i % 100);
-    double s, c;
-    exactSinCos(angle, s, c);
-    blobs.setParticlePosition(i, static_cast<int>(s * radius), static_cast<int>(c * radius), z);
+    blobs.setParticlePosition(i, static_cast<int>(angles.sine[n] * radius), static_cast<int>(angles.cosine[n] * radius),
+                              z);
   }
 }
 

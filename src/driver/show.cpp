@@ -29,10 +29,11 @@ void drawFrame(Show& show) {
   sceneDispatch(show, t);
 }
 
-// What follows the present: the surface cleared if the scene asked for it,
-// the frame counted.
+// What follows the present: the surface cleared if the scene asked for it
+// (a frame played for its state alone leaves the pixels be), the frame
+// counted.
 void endFrame(Show& show) {
-  if (show.clearAfterPresent) std::memset(show.surface, 0, sizeof show.surface);
+  if (show.clearAfterPresent && show.drawing) std::memset(show.surface, 0, sizeof show.surface);
   ++show.frameIndex;
 }
 
