@@ -3,7 +3,8 @@
 // frame loop per animation frame with the clock read from the music. Test
 // and measurement modes run the show on the virtual clock instead.
 import createVorlith from './vorlith.js';
-import { readOptions, framesBefore, frameTicks } from './options.js';
+import { readOptions, framesBefore, frameTicks, momentLink } from './options.js';
+import { installControls } from './controls.js';
 import { frameLayout, frameWidth, frameHeight } from './layout.js';
 import { WallClock, secondsToTicks } from './clock.js';
 import { Sound, soundAvailable } from './sound.js';
@@ -11,12 +12,27 @@ import { Sound, soundAvailable } from './sound.js';
 // Where presented frames go, and how the module is treated (web_port.cpp).
 const present = { none: 0, canvas: 1, digests: 2, bench: 3 };
 const audioMode = { play: 0, check: 1, silent: 2 };
-// Frames that catch up to a start time run at this rate, as in the program.
-const catchUpFps = 60;
 // Longest stretch of frames run without giving the page back (ms).
 const sliceMs = 40;
 
-const status = { state: 'waiting', showTime: 0, audioTime: 0 };
+// What tests and tools read of the page: where the show stands (see README).
+const status = {
+  state: 'waiting',
+  showTime: 0,
+  audioTime: 0,
+  paused: false,
+  rate: 60,
+  frameIndex: 0,
+  lastSeekMs: null,
+  // The digest of the frame on the canvas.
+  get frameDigest() {
+    return core ? core.UTF8ToString(core._vorlith_canvas_digest()) : '';
+  },
+  seek: (seconds) => seekTo(seconds),
+  pause: () => pause(),
+  play: () => resume(),
+  link: () => momentLink(location.href, status.showTime),
+};
 window.vorlith = status;
 
 const elements = {
@@ -30,9 +46,19 @@ const elements = {
   notices: document.getElementById('notices'),
   fullscreen: document.getElementById('fullscreen'),
   progress: document.getElementById('progress'),
+  bar: document.getElementById('bar'),
+  track: document.getElementById('track'),
+  marks: document.getElementById('marks'),
+  played: document.getElementById('played'),
+  time: document.getElementById('time'),
+  toggle: document.getElementById('toggle'),
+  copy: document.getElementById('copylink'),
+  keys: document.getElementById('keys'),
+  help: document.getElementById('help'),
+  toast: document.getElementById('toast'),
 };
 const canvas2d = elements.canvas.getContext('2d', { alpha: false });
-const { options, problems } = readOptions(location.search);
+const { options, problems } = readOptions(location.search, location.hash);
 
 // The show's notices, and the page's own, in a small list over the picture.
 function notice(caption, text) {
@@ -157,23 +183,52 @@ async function runVirtual(fps, first, count, onSlice) {
 // --- the live show ---------------------------------------------------------
 
 let startTicks = 0;
+// The tick of the frame last drawn for the canvas (-1: none since the show
+// was brought to its start).
+let lastTicks = -1;
+let controls = null;
 let clock = null;
 let wallClock = false;
 let prepared = false;
 
-// Start-up, then the frames before the start time, drawn but not shown, so
-// that frame k of the run is frame round(S * 60) + k of a whole run.
+// The rate the page plays at: the display's frames per second, measured over
+// a few animation frames and taken to a usual rate when it is near one.
+async function measureRate() {
+  const stamps = [];
+  await new Promise((resolve) => {
+    const step = (now) => {
+      stamps.push(now);
+      if (stamps.length < 16) requestAnimationFrame(step);
+      else resolve();
+    };
+    requestAnimationFrame(step);
+    setTimeout(resolve, 600); // a hidden page draws no frames
+  });
+  const gaps = stamps.slice(1).map((t, i) => t - stamps[i]).sort((a, b) => a - b);
+  if (gaps.length < 4) return 60;
+  const fps = 1000 / gaps[Math.floor(gaps.length / 2)];
+  const usual = [24, 25, 30, 48, 50, 60, 72, 75, 90, 100, 120, 144, 165, 180, 240];
+  const near = usual.find((r) => Math.abs(fps - r) < r * 0.04);
+  return near || Math.min(1000, Math.max(1, Math.round(fps)));
+}
+
+// Start-up, then the show brought to the start time: frame k of the run is
+// frame round(S * rate) + k of a whole run at the page's rate. On the way the
+// core keeps snapshots along the whole show, so that a seek later is quick.
 async function prepare() {
   prepared = false;
   const mode = options.mute ? audioMode.silent : audioMode.play;
   if (!core._vorlith_startup(mode)) notice('Vorlith', 'The show could not start.');
   core._vorlith_present_to(present.none);
-  const before = framesBefore(options.startMs, catchUpFps);
-  startTicks = frameTicks(before, catchUpFps);
-  await runVirtual(catchUpFps, 0, before, (done) => {
-    elements.progress.textContent = `Preparing: ${Math.floor((100 * done) / before)} %`;
-  });
-  elements.progress.textContent = '';
+  status.rate = await measureRate();
+  const last = core._vorlith_final_frame(status.rate);
+  core._vorlith_seek(status.rate, last - 1);
+  const before = Math.min(framesBefore(options.startMs, status.rate), last - 1);
+  core._vorlith_seek(status.rate, before);
+  startTicks = frameTicks(before, status.rate);
+  lastTicks = -1;
+  status.frameIndex = before;
+  status.paused = false;
   status.showTime = status.audioTime = Math.round(startTicks / 1000);
   if (sound && sound.usable === undefined) {
     sound.usable = await sound.ready;
@@ -191,18 +246,90 @@ function showSeconds() {
 }
 
 function frame() {
-  if (status.state !== 'playing') return;
+  if (status.state !== 'playing' || status.paused) return;
   if (!wallClock && (soundBroken || (sound && !sound.clock))) {
     // The player gave up: go on silently from where the picture is.
     clock = new WallClock(showSeconds(), performance.now());
     wallClock = true;
   }
   const ticks = Math.max(startTicks, secondsToTicks(showSeconds()));
+  // While the clock stands (waiting for the music) the frame on the canvas
+  // stays: drawing it again would move the show on without its time moving.
+  if (ticks === lastTicks) {
+    requestAnimationFrame(frame);
+    return;
+  }
+  lastTicks = ticks;
   const goesOn = core._vorlith_frame(ticks);
   status.showTime = Math.round(ticks / 1000);
+  status.frameIndex = Math.round((ticks * status.rate) / 1e6);
   status.audioTime = !wallClock && clock ? Math.round(clock.music(sound.heardTime()) * 1000) : status.showTime;
+  controls.update();
   if (goesOn) requestAnimationFrame(frame);
   else finish();
+}
+
+// The clock and the music from `seconds` on: the music moved there (or held
+// there while paused) and the show's clock following it from there.
+function follow(seconds) {
+  const haveMusic = sound && sound.usable && sound.moduleBytes && !options.mute && !soundBroken;
+  if (haveMusic) {
+    sound.moveTo(seconds);
+    clock = sound.clock;
+    wallClock = false;
+  } else {
+    clock = new WallClock(seconds, performance.now());
+    wallClock = true;
+  }
+}
+
+// Shows frame round(seconds * rate) of a whole run at the page's rate, exactly,
+// and plays on from there (or stays there while paused), the music with it.
+// Resolves once that frame is on the canvas.
+function seekTo(seconds) {
+  if (status.state !== 'playing' || !Number.isFinite(seconds)) return Promise.resolve(false);
+  const requested = performance.now();
+  const last = core._vorlith_final_frame(status.rate);
+  const ms = Math.round(Math.min(Math.max(seconds, 0), 1e6) * 1000);
+  const n = Math.min(framesBefore(ms, status.rate), last - 1);
+  if (core._vorlith_seek(status.rate, n) < 0) return Promise.resolve(false);
+  startTicks = frameTicks(n, status.rate);
+  lastTicks = startTicks;
+  core._vorlith_frame(startTicks);
+  status.frameIndex = n;
+  status.showTime = status.audioTime = Math.round(startTicks / 1000);
+  status.lastSeekMs = performance.now() - requested;
+  if (status.paused) {
+    pausedAt = startTicks / 1e6;
+    if (sound && sound.clock) sound.moveTo(pausedAt);
+  } else {
+    follow(startTicks / 1e6);
+  }
+  controls.update();
+  return Promise.resolve(true);
+}
+
+let pausedAt = 0;
+
+// Holds the picture and the music where they are.
+function pause() {
+  if (status.state !== 'playing' || status.paused) return;
+  status.paused = true;
+  pausedAt = lastTicks >= 0 ? lastTicks / 1e6 : startTicks / 1e6;
+  if (sound) sound.pause();
+  controls.update();
+  controls.showBar();
+}
+
+// Plays on from where the show was held.
+function resume() {
+  if (status.state !== 'playing' || !status.paused) return;
+  status.paused = false;
+  if (sound) sound.resume();
+  startTicks = secondsToTicks(pausedAt);
+  follow(pausedAt);
+  controls.update();
+  requestAnimationFrame(frame);
 }
 
 function go() {
@@ -228,6 +355,9 @@ function go() {
 }
 
 function finish() {
+  status.paused = false;
+  controls.hideBar();
+  elements.help.hidden = true;
   core._vorlith_shutdown();
   clock = null;
   status.state = 'ended';
@@ -249,7 +379,13 @@ function onKey(event) {
   if (event.key === 'f' || event.key === 'F') toggleFullscreen();
   if (status.state === 'playing') {
     event.preventDefault();
+    if (controls.onKey(event)) return;
     core._vorlith_key(event.key === 'Escape' ? 27 : event.keyCode || 0);
+    // A held show reads its keys at its next frame: Escape ends it now.
+    if (event.key === 'Escape' && status.paused) {
+      status.paused = false;
+      frame();
+    }
   } else if (status.state === 'waiting' && !elements.start.hidden && prepared) {
     if (event.key === 'Escape' || event.key === 'Tab' || event.key === 'f' || event.key === 'F') return;
     event.preventDefault();
@@ -265,7 +401,7 @@ async function runDigests(fps) {
   if (!core._vorlith_startup(audioMode.check)) notice('Vorlith', 'The show could not start.');
   core._vorlith_present_to(present.none);
   const before = framesBefore(options.startMs, fps);
-  await runVirtual(fps, 0, before);
+  core._vorlith_seek(fps, before);
   core._vorlith_present_to(present.digests);
   await runVirtual(fps, before, Infinity, (done) => {
     elements.progress.textContent = `Frame digests: ${done}`;
@@ -318,6 +454,23 @@ async function main() {
   elements.again.addEventListener('click', playAgain);
 
   core = await createVorlith({ vorlithPage: page });
+  const scenes = [];
+  for (let k = 1; k <= 6; k += 1)
+    scenes.push({ name: core.UTF8ToString(core._vorlith_scene_name(k)), start: core._vorlith_scene_start_ms(k) / 1000 });
+  controls = installControls(
+    {
+      playing: () => status.state === 'playing',
+      paused: () => status.paused,
+      time: () => status.showTime / 1000,
+      length: core._vorlith_scene_start_ms(7) / 1000,
+      scenes,
+      pause,
+      play: resume,
+      seek: (seconds) => seekTo(seconds),
+      link: () => status.link(),
+    },
+    elements,
+  );
   await loadPack(core);
   if (options.digestFps) return runDigests(options.digestFps);
   if (options.benchFps) return runBench(options.benchFps);

@@ -1,6 +1,7 @@
-// What the page's address asks for: ?start=SECONDS, ?aspect, ?mute as the
-// program's options, ?digest=FPS and ?bench[=FPS] for tests and measurements.
-// A value that can't be used is reported and left at its default.
+// What the page's address asks for: ?start=SECONDS (or #t=SECONDS, a link to
+// a moment), ?aspect, ?mute as the program's options, ?digest=FPS and
+// ?bench[=FPS] for tests and measurements. A value that can't be used is
+// reported and left at its default.
 
 export const showLengthMs = 182956;
 
@@ -20,8 +21,11 @@ export function parseFps(text) {
   return fps >= 1 && fps <= 1000 ? fps : null;
 }
 
-export function readOptions(search) {
+export function readOptions(search, hash = '') {
   const query = new URLSearchParams(search);
+  // #t=S stands for ?start=S (and wins over it: it is the moment linked to).
+  const moment = new URLSearchParams(hash.replace(/^#/, '')).get('t');
+  if (moment !== null) query.set('start', moment);
   const options = { startMs: 0, aspect: query.has('aspect'), mute: query.has('mute'), digestFps: 0, benchFps: 0 };
   const problems = [];
   if (query.has('start')) {
@@ -47,6 +51,17 @@ export function readOptions(search) {
 // halves up, in integers so that no rounding of a product can move it.
 export function framesBefore(startMs, fps) {
   return Math.floor((2 * startMs * fps + 1000) / 2000);
+}
+
+// The address of the page at a moment (ms): the same options, the start given
+// as #t=SECONDS.
+export function momentLink(href, ms) {
+  const url = new URL(href);
+  url.searchParams.delete('start');
+  const whole = Math.floor(ms / 1000);
+  const fraction = String(ms % 1000).padStart(3, '0').replace(/0+$/, '');
+  url.hash = `t=${whole}${fraction ? `.${fraction}` : ''}`;
+  return url.href;
 }
 
 // The counter (microseconds) during frame k of a run at fps: floor(k * 1e6 / fps).

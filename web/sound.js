@@ -53,11 +53,30 @@ export class Sound {
     this.clock = new MusicClock(startSeconds);
     await this.ready;
     this.player.play(this.moduleBytes);
-    if (startSeconds > 0) this.player.setPos(startSeconds);
+    this.started = true;
+    // From where the music was last sent (a seek may have come meanwhile).
+    const at = this.clock ? this.clock.start : startSeconds;
+    if (at > 0) this.player.setPos(at);
+  }
+
+  // Moves the music to `seconds` (a seek); the clock follows it from there.
+  moveTo(seconds) {
+    this.clock = new MusicClock(seconds);
+    if (this.started) this.player.setPos(seconds);
+  }
+
+  // Holds the music where it is, and lets it go on.
+  pause() {
+    if (this.context.state === 'running') this.context.suspend().catch(() => {});
+  }
+
+  resume() {
+    if (this.context.state !== 'running' && this.context.state !== 'closed') this.context.resume().catch(() => {});
   }
 
   stop() {
     this.clock = null;
+    this.started = false;
     this.player.stop();
   }
 }

@@ -427,6 +427,13 @@ EMSCRIPTEN_KEEPALIVE double vorlith_seek(int fps, double frame) {
   return 0;
 }
 
+// The first millisecond of scene k (1..6), and the end of the show for k = 7;
+// the scene's name. The page's seek bar marks them.
+EMSCRIPTEN_KEEPALIVE double vorlith_scene_start_ms(int k) {
+  return k >= 1 && k <= sceneCount + 1 ? sceneStartMs(k) : 0;
+}
+EMSCRIPTEN_KEEPALIVE const char* vorlith_scene_name(int k) { return k >= 1 && k <= sceneCount ? sceneNames[k - 1] : ""; }
+
 // The index of the final frame of a run at fps.
 EMSCRIPTEN_KEEPALIVE double vorlith_final_frame(int fps) { return fps > 0 ? finalFrame(static_cast<uint32_t>(fps)) : 0; }
 
