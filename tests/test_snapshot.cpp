@@ -46,10 +46,10 @@ const std::vector<uint64_t>& wholeRun(uint32_t fps) {
   return digests;
 }
 
-// A show on the virtual clock at fps, started at 0, whose presented frames
-// are digested one by one.
+// A show on the virtual clock at fps, started at 0 (or where `start` says,
+// as --start does), whose presented frames are digested one by one.
 struct SteppedShow {
-  explicit SteppedShow(uint32_t fps) : fps(fps) {
+  explicit SteppedShow(uint32_t fps, ShowSeconds start = {}) : fps(fps) {
     screen.sink = [this](uint64_t, const uint32_t* pixels) {
       lastDigest = frameRgbDigest(pixels);
       return true;
@@ -59,6 +59,7 @@ struct SteppedShow {
     setup.virtualFps = fps;
     setup.display = screen.display();
     setup.audio = silentAudioLibrary();
+    setup.start = start;
     started = showStartup(show, setup);
   }
   ~SteppedShow() { showShutdown(show); }
@@ -148,7 +149,18 @@ TEST(Snapshot, StartsAnywhereDrawingAtMostTheLastFewFrames) {
   InDefaultAssets assets;
   test::NoticeRecorder recorder;
   for (uint32_t fps : {24u, 30u, 60u}) {
+    bool viaStartup = false;
     for (uint64_t k : framesToTry(fps, 25, 1000 + fps)) {
+      // Every other one as a run set up to begin there (as --start S does).
+      viaStartup = !viaStartup;
+      if (viaStartup && k > 0) {
+        const uint32_t ms = static_cast<uint32_t>((k * 2000 + fps) / (2 * uint64_t{fps}));
+        SteppedShow run(fps, ShowSeconds::fromMilliseconds(ms));
+        ASSERT_TRUE(run.started);
+        ASSERT_EQ(run.show.frameIndex, k) << ms << " ms at " << fps;
+        run.expectWholeRun(4, "begun part-way");
+        continue;
+      }
       SteppedShow run(fps);
       ASSERT_TRUE(run.started);
       const uint64_t drawn = showAdvanceTo(run.show, k, fps);
