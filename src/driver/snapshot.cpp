@@ -178,28 +178,34 @@ uint64_t showAdvanceTo(Show& show, uint64_t target, uint32_t fps, SnapshotStore*
     return target - from;
   }
 
-  // Up to the last few frames: their state alone.
+  // One frame for its state alone. Whether it read any pixel an earlier frame
+  // left: it did not when the surface was cleared before it, or when it
+  // wrote every pixel before reading one (the layers it read are then those
+  // every such frame finds). The state before it saved when asked, or when
+  // the store wants it and it read none.
+  ShowSnapshot scratch;
+  const auto playAlone = [&](ShowSnapshot* before) {
+    const bool cleared = show.frameIndex == 0 || show.clearAfterPresent;
+    const bool wanted = store && store->wants(show.frameIndex);
+    ShowSnapshot* state = before ? before : wanted ? &scratch : nullptr;
+    const bool saved = state && snapshotSave(show, fps, false, *state);
+    showPlayOffScreen(show, fps);
+    const bool fresh = saved && (cleared || show.surfaceCovered);
+    if (wanted && fresh) store->keep(*state);
+    return fresh;
+  };
+
+  // Up to the last few frames: their state alone. Of the last few, the state
+  // before each is kept, to draw from the latest that read no earlier pixel.
   constexpr uint64_t tail = 3;
   const uint64_t tailStart = target - std::min(target - from, tail);
   show.drawing = false;
-  while (show.frameIndex < tailStart && !show.quit) {
-    if (store) store->offer(show);
-    showPlayOffScreen(show, fps);
-  }
-  // The last few: the state before each, and whether it reads any pixel an
-  // earlier frame left (it does not when the surface was cleared before it,
-  // or when it writes every pixel before reading one; the layers it reads
-  // are then those every such frame finds).
+  while (show.frameIndex < tailStart && !show.quit) playAlone(nullptr);
   ShowSnapshot before[tail];
   bool fresh[tail] = {};
   uint64_t played = 0;
-  bool saved = true;
   while (show.frameIndex < target && !show.quit) {
-    if (store) store->offer(show);
-    const bool cleared = show.frameIndex == 0 || show.clearAfterPresent;
-    saved = saved && snapshotSave(show, fps, false, before[played]);
-    showPlayOffScreen(show, fps);
-    fresh[played] = cleared || show.surfaceCovered;
+    fresh[played] = playAlone(&before[played]);
     ++played;
   }
   show.drawing = true;
@@ -210,7 +216,7 @@ uint64_t showAdvanceTo(Show& show, uint64_t target, uint32_t fps, SnapshotStore*
     showCanonicalPixels(show);
   } else {
     uint64_t i = played;
-    while (i > 0 && !(saved && fresh[i - 1])) --i;
+    while (i > 0 && !fresh[i - 1]) --i;
     if (i > 0) {
       snapshotRestore(show, before[i - 1]);
     } else {
@@ -220,29 +226,41 @@ uint64_t showAdvanceTo(Show& show, uint64_t target, uint32_t fps, SnapshotStore*
     while (show.frameIndex < target && !show.quit) showPlayOffScreen(show, fps);
     drawn = target - first;
   }
-  if (store) store->offer(show);
   return drawn;
 }
 
 SnapshotStore::SnapshotStore(uint32_t fps, uint64_t spacingFrames, size_t budgetBytes)
     : fps_(fps), spacing_(std::max<uint64_t>(spacingFrames, 1)), budget_(budgetBytes) {}
 
-void SnapshotStore::offer(const Show& show) {
-  // Only where a restore without pixels is exact: before the first frame,
-  // and after a frame that cleared the surface.
-  const uint64_t k = show.frameIndex;
-  if (!(k == 0 || show.clearAfterPresent) || show.quit) return;
-  const auto byFrame = [](const std::unique_ptr<ShowSnapshot>& s, uint64_t frame) { return s->frameIndex < frame; };
-  // One snapshot per stretch of `spacing` frames, the first one offered.
-  const uint64_t slotStart = k / spacing_ * spacing_;
-  const auto at = std::lower_bound(snapshots_.begin(), snapshots_.end(), slotStart, byFrame);
-  if (at != snapshots_.end() && (*at)->frameIndex < slotStart + spacing_) return;
+namespace {
+bool frameBelow(const std::unique_ptr<ShowSnapshot>& s, uint64_t frame) { return s->frameIndex < frame; }
+}  // namespace
 
+bool SnapshotStore::wants(uint64_t k) const {
+  // One snapshot per stretch of `spacing` frames, the first one kept.
+  const uint64_t slotStart = k / spacing_ * spacing_;
+  const auto at = std::lower_bound(snapshots_.begin(), snapshots_.end(), slotStart, frameBelow);
+  return at == snapshots_.end() || (*at)->frameIndex >= slotStart + spacing_;
+}
+
+void SnapshotStore::offer(const Show& show) {
+  // Where a restore without pixels is exact: before the first frame, and
+  // after a frame that cleared the surface.
+  if (!(show.frameIndex == 0 || show.clearAfterPresent) || show.quit || !wants(show.frameIndex)) return;
+  ShowSnapshot snapshot;
+  if (snapshotSave(show, fps_, false, snapshot)) keep(snapshot);
+}
+
+void SnapshotStore::keep(const ShowSnapshot& s) {
+  if (s.hasPixels || s.fps != fps_ || !wants(s.frameIndex)) return;
   std::unique_ptr<ShowSnapshot> snapshot(new (std::nothrow) ShowSnapshot);
-  if (!snapshot || !snapshotSave(show, fps_, false, *snapshot)) return;
-  const size_t size = snapshot->bytes();
+  if (!snapshot) return;
+  size_t size = 0;
   try {
-    snapshots_.insert(at, std::move(snapshot));
+    *snapshot = s;
+    size = snapshot->bytes();
+    snapshots_.insert(std::lower_bound(snapshots_.begin(), snapshots_.end(), s.frameIndex, frameBelow),
+                      std::move(snapshot));
   } catch (const std::bad_alloc&) {
     return;
   }

@@ -105,9 +105,9 @@ uint64_t showAdvanceTo(Show& show, uint64_t target, uint32_t fps, SnapshotStore*
 
 // Snapshots without pixels kept along a run at one frame rate, about one
 // every `spacing` frames, within a memory budget: a snapshot is kept only
-// before a frame whose predecessor cleared the surface (so that the pixels
-// a restore puts are exactly the whole run's), and when the budget would be
-// passed every other one is dropped and the spacing doubles.
+// before a frame that reads no pixel an earlier frame left (so that the
+// pixels a restore puts are exactly the whole run's), and when the budget
+// would be passed every other one is dropped and the spacing doubles.
 class SnapshotStore {
  public:
   SnapshotStore(uint32_t fps, uint64_t spacingFrames, size_t budgetBytes);
@@ -117,8 +117,15 @@ class SnapshotStore {
   size_t bytes() const { return bytes_; }
   size_t count() const { return snapshots_.size(); }
 
-  // Offered before a frame of a run at fps (virtual clock, state exactly a
-  // whole run's): kept when it is due and may be restored without pixels.
+  // Whether a snapshot before frame k would be kept: none is kept yet in
+  // its stretch of `spacing` frames.
+  bool wants(uint64_t k) const;
+  // Keeps a copy of a snapshot without pixels at the store's rate, taken
+  // before a frame that reads no pixel an earlier frame left, if wanted.
+  void keep(const ShowSnapshot& snapshot);
+  // A snapshot of a show on the virtual clock at fps, standing exactly as a
+  // whole run does, kept if wanted and before frame 0 or after a frame that
+  // cleared the surface.
   void offer(const Show& show);
   // The latest snapshot at or before frame `target`, or null.
   const ShowSnapshot* before(uint64_t target) const;
