@@ -61,7 +61,7 @@ export class Sound {
 
   // Moves the music to `seconds` (a seek); the clock follows it from there.
   moveTo(seconds) {
-    this.clock = new MusicClock(seconds);
+    this.clock = new MusicClock(seconds, this.context.currentTime);
     if (this.started) this.player.setPos(seconds);
   }
 

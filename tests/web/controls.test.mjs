@@ -46,7 +46,7 @@ async function startShow(path) {
 test('a link to a moment starts there; seeks show the program\'s frame at once, the music with them',
   { timeout: 180000 }, async (t) => {
     const { page, problems } = await startShow('index.html#t=47.7');
-    await sleep(1000);
+    await page.waitForFunction(() => performance.now() - window.vorlith.clickedAt >= 1000, { polling: 10 });
     const started = await status(page);
     assert.ok(started.showTime >= 48000 && started.showTime <= 49000, `show time ${started.showTime} ms`);
     const rate = started.rate;

@@ -25,3 +25,19 @@ test('the link keeps the other options and names the moment in seconds', () => {
     assert.equal(readOptions(url.search, url.hash).options.startMs, ms);
   }
 });
+
+test('after a seek back the music clock leaves out the reports from before it', async () => {
+  const { MusicClock } = await import('../../web/clock.js');
+  // Moved back to 5 s at context time 20; the worklet still reports 65 s for a moment.
+  const clock = new MusicClock(5, 20);
+  clock.report(65.01, 20.01);
+  clock.report(65.02, 20.02);
+  assert.equal(clock.running, false);
+  clock.report(5.01, 20.03);
+  assert.equal(clock.running, true);
+  assert.ok(Math.abs(clock.music(20.5) - 5.48) < 0.01, String(clock.music(20.5)));
+  // Music moved on (a seek forward) is taken as it comes.
+  const on = new MusicClock(120, 30);
+  on.report(120.2, 30.25);
+  assert.ok(Math.abs(on.music(30.5) - 120.45) < 0.01);
+});
