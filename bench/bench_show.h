@@ -17,9 +17,9 @@ namespace vorlith::bench {
 
 class BenchShow {
  public:
-  // Starts the show startMs into a run at 60 fps (as --start does: the frames
+  // Starts the show startMs into a run at fps (as --start does: the frames
   // before it are played off-screen first).
-  explicit BenchShow(uint32_t startMs = 0) {
+  explicit BenchShow(uint32_t startMs = 0, uint32_t fps = 60) {
     target_.sink = [this](uint64_t, const uint32_t* pixels) {
       presentedAt_ = Clock::now();
       digest = frameDigest(digest, pixels);
@@ -31,7 +31,7 @@ class BenchShow {
     setup.display = target_.display();
     setup.audio = silentAudioLibrary();
     setup.assets = test::defaultPack().source();
-    setup.virtualFps = 60;
+    setup.virtualFps = fps;
     setup.start = ShowSeconds::fromMilliseconds(startMs);
     show = std::make_unique<Show>(&counter_);
     showStartup(*show, setup);

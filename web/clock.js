@@ -79,16 +79,21 @@ function plausibleLatency(seconds) {
 // offset and the largest bound seen is the best estimate. The music as heard
 // is the offset plus the context time being heard.
 export class MusicClock {
-  // startSeconds: where the music was started (a seek).
-  constructor(startSeconds) {
+  // startSeconds: where the music was started (a seek); sinceContextTime:
+  // the context's time then, when the music was moved while playing.
+  constructor(startSeconds, sinceContextTime = null) {
     this.start = startSeconds;
+    this.since = sinceContextTime;
     this.offset = null;
   }
 
   // A progress report: the position (seconds) and the context's clock when
-  // it arrived. Reports from before the seek took hold are left out.
+  // it arrived. Reports from before the seek took hold are left out: those
+  // from before the start, and those further on than the music can have
+  // played since it was moved (a seek back).
   report(position, contextTime) {
     if (!Number.isFinite(position) || position < this.start - 0.5) return;
+    if (this.since !== null && position > this.start + Math.max(0, contextTime - this.since) + 0.05) return;
     const bound = position - contextTime;
     if (this.offset === null || bound > this.offset) this.offset = bound;
   }

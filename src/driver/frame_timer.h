@@ -58,6 +58,8 @@ class FrameTimer {
   int32_t scaled(int32_t n, int32_t d);
 
   uint64_t startTicks() const { return start_; }
+  // As if start() had read the counter at `ticks` (a restored snapshot).
+  void startAt(uint64_t ticks) { start_ = ticks; }
 
  private:
   int32_t milliseconds();

@@ -39,11 +39,14 @@ void sceneCubeFrame(Show& show) {
   cube.intensity = std::min(q, 20);
   cube.drawCount = cube.capacity;
   cube.setRotation(turn, turn, 0);
-  cube.draw(show.frame);
-
-  if (credit) imageBlitKeyed(show.frame, *credit, colourKey, -1, -1);
   // The cube draws additively: the surface must be black for the next frame.
   show.clearAfterPresent = true;
+  if (!show.drawing) {
+    cube.advance();
+    return;
+  }
+  cube.draw(show.frame);
+  if (credit) imageBlitKeyed(show.frame, *credit, colourKey, -1, -1);
 }
 
 }  // namespace vorlith

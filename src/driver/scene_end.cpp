@@ -26,14 +26,16 @@ int endLevel(int q) {
 void sceneEndFrame(Show& show) {
   const int level = endLevel(show.sceneTimer.scaled(1449, sceneLengthMs(6)));
   Image& frame = show.frame;
-  imageClear(*show.layerA);
+  show.clearAfterPresent = true;
   // The picture is copied whole as a frame: one of any other size or depth
   // is treated as missing, since the copy would read past it.
-  if (imageIs(show.pictures.end.get(), frameWidth, frameHeight))
-    std::memcpy(frame.pixels, show.pictures.end->pixels, frameBytes);
+  const bool picture = imageIs(show.pictures.end.get(), frameWidth, frameHeight);
+  show.surfaceCovered = picture;
+  if (!show.drawing) return;
+  imageClear(*show.layerA);
+  if (picture) std::memcpy(frame.pixels, show.pictures.end->pixels, frameBytes);
   // Mixing with black by 255 - level leaves each byte at byte * (level + 1) / 256.
   imageCrossfade(*show.layerA, frame, 255 - level);
-  show.clearAfterPresent = true;
 }
 
 }  // namespace vorlith

@@ -14,6 +14,9 @@ void sceneLogoFrame(Show& show) {
   const int32_t sweep = show.sceneTimer.scaled(320, sceneLengthMs(1));
   const int level = fadeLevel(n, 724);
   Image& frame = show.frame;
+  // The rays write every pixel of the frame (their fan reaches each one).
+  show.surfaceCovered = true;
+  if (!show.drawing) return;
 
   // layerB: the logo at the current level over black; layerA, empty between
   // frames, takes it as the source of the rays.

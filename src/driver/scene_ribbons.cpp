@@ -37,7 +37,9 @@ struct RibbonCurves {
 };
 
 // The column: rows grow in from the top while v < 200, vanish from the top
-// from v = 1800; each row swings by a wave that runs down the column.
+// from v = 1800; each row swings by a wave that runs down the column. Its
+// settings are all made again before each render, so a frame played for its
+// state alone leaves the column as it is.
 void ribbonsFrame(RibbonField& ribbons, Image& canvas, const RibbonCurves& c) {
   ribbons.firstRow = c.v < 1800 ? 0 : std::min(c.v - 1800, 200);
   ribbons.endRow = std::min(c.v, 200);
@@ -56,9 +58,9 @@ int spiralTilt(int v) {
 
 // The blobs, from v = 1000: drawn first, then recoloured, switched on and laid
 // out again, so the changes show from the next frame.
-void blobsFrame(BlobField& blobs, Image& canvas, const RibbonCurves& c) {
+void blobsFrame(BlobField& blobs, Image& canvas, const RibbonCurves& c, bool drawing) {
   blobs.setRotation(spiralTilt(c.v), 0, c.twist);
-  blobs.render(canvas);
+  if (drawing) blobs.render(canvas);
   const int shown = std::min(c.v - 1000, 1400);
   for (int i = 0; i < shown; ++i) {
     const Rung& rung = colourLadder[i / 100];
@@ -68,25 +70,39 @@ void blobsFrame(BlobField& blobs, Image& canvas, const RibbonCurves& c) {
   layoutBlobSpiral(blobs, 200 - std::min(c.v - 1000, 125));
 }
 
+// The sine and cosine of the spiral's 100 angles, n steps of 0.314159265359
+// each, worked out once: the layout is made again at every frame.
+struct SpiralAngles {
+  double sine[100];
+  double cosine[100];
+};
+const SpiralAngles& spiralAngles() {
+  static const SpiralAngles table = [] {
+    SpiralAngles t;
+    const double step = 0.314159265359;
+    for (int n = 0; n < 100; ++n) exactSinCos(n * step, t.sine[n], t.cosine[n]);
+    return t;
+  }();
+  return table;
+}
+
 }  // namespace
 
 // Two strands of 100 particles, half a turn apart, ten particles to half a
 // turn, running from z = -100 to z = 98.
 void layoutBlobSpiral(BlobField& blobs, int radius) {
-  const double step = 0.314159265359;
+  const SpiralAngles& angles = spiralAngles();
   for (int i = 0; i < 200; ++i) {
     const int n = i < 100 ? i : (i - 50) % 100;
-    const double angle = n * step;
     const int z = -100 + 2 * (i % 100);
-    double s, c;
-    exactSinCos(angle, s, c);
-    blobs.setParticlePosition(i, static_cast<int>(s * radius), static_cast<int>(c * radius), z);
+    blobs.setParticlePosition(i, static_cast<int>(angles.sine[n] * radius), static_cast<int>(angles.cosine[n] * radius),
+                              z);
   }
 }
 
 void sceneRibbonsFirst(Show& show) {
   show.ribbons.firstRow = show.ribbons.endRow = 100;
-  imageClear(*show.layerA);
+  if (show.drawing) imageClear(*show.layerA);
 }
 
 // Scene 4: ribbons and blobs on layerA; the frame is layerA itself until
@@ -99,9 +115,13 @@ void sceneRibbonsFrame(Show& show) {
   c.wave = show.sceneTimer.scaled(256, 5000) & 0xFF;
   Image& canvas = *show.layerA;
   Image& frame = show.frame;
+  // The frame is a copy of the canvas or its rays: every pixel is written.
+  show.surfaceCovered = true;
+  show.clearAfterPresent = true;
 
-  ribbonsFrame(show.ribbons, canvas, c);
-  if (c.v >= 1000) blobsFrame(show.blobs, canvas, c);
+  if (show.drawing) ribbonsFrame(show.ribbons, canvas, c);
+  if (c.v >= 1000) blobsFrame(show.blobs, canvas, c, show.drawing);
+  if (!show.drawing) return;
 
   if (c.v <= 2000)
     std::memcpy(frame.pixels, canvas.pixels, frameBytes);
@@ -113,7 +133,6 @@ void sceneRibbonsFrame(Show& show) {
     imageCrossfade(*show.layerB, frame, c.v < 2050 ? 255 : 2305 - c.v);
   }
 
-  show.clearAfterPresent = true;
   imageClear(canvas);
 }
 

@@ -46,6 +46,11 @@ void sceneTitleFrame(Show& show) {
   const int rayX = titleRayX(swing);
   const int rayY = 100;
   Image& frame = show.frame;
+  // At full level the rays write every pixel of the frame; below it the frame
+  // is mixed into, and cleared after presenting.
+  show.surfaceCovered = level >= 255;
+  if (level < 255) show.clearAfterPresent = true;
+  if (!show.drawing) return;
 
   if (level < 255) {
     // Built off-screen and mixed into the frame by the level; the frame is
@@ -55,7 +60,6 @@ void sceneTitleFrame(Show& show) {
     drawLightRays(*show.layerB, *show.layerA, rayX, rayY);
     blitTitle(show, *show.layerA);
     imageCrossfade(*show.layerA, frame, level);
-    show.clearAfterPresent = true;
   } else {
     show.titleLights.render(*show.layerA);
     blitTitle(show, *show.layerA);

@@ -57,32 +57,9 @@ void updateLights(Show& show, int q) {
   if (q > 3072) colourAllLights(lights, colourLerp(0xFF0000, 0x000000, q - 3072));
 }
 
-}  // namespace
-
-// The picture starts from white.
-void sceneTunnelFirst(Show& show) { std::memset(show.layerC->pixels, 255, frameBytes); }
-
-void sceneTunnelFrame(Show& show) {
+// The fade from white, the lights over the tunnel, or the fade to black.
+void mixFrame(Show& show, int q) {
   Image& frame = show.frame;
-  show.clearAfterPresent = false;  // the tunnel and the lights cover the whole frame
-  // 256 steps per music pattern: 0 .. 3840 over the scene.
-  const int q = show.sceneTimer.scaled(256, patternMs);
-
-  if (show.tunnelScene.lightLevel != 0) {
-    orbitLights(show.tunnelLights, show.sceneTimer.scaled(256, 5000) & 0xFF);
-    show.tunnelLights.render(q > finalStep ? frame : *show.layerA);
-  }
-
-  if (show.tunnelScene.lightLevel < 255 && q <= finalStep) {
-    Tunnel& tunnel = show.tunnel;
-    tunnel.setCameraPosition(0.0f, 0.0f, static_cast<float>(show.tunnelScene.depth));
-    tunnel.setAngles(show.tunnelScene.angle1, show.tunnelScene.angle2, show.tunnelScene.angle3);
-    tunnel.trace();
-    tunnel.render(imageWords(frame));
-  }
-
-  moveCamera(show, q);
-
   if (q < 256) {
     imageCrossfade(*show.layerC, frame, 255 - q);  // from white
   } else if (q > finalStep) {
@@ -91,6 +68,46 @@ void sceneTunnelFrame(Show& show) {
   } else {
     imageCrossfade(*show.layerA, frame, show.tunnelScene.lightLevel);  // the lights over the tunnel
   }
+}
+
+}  // namespace
+
+// The picture starts from white.
+void sceneTunnelFirst(Show& show) {
+  if (show.drawing) std::memset(show.layerC->pixels, 255, frameBytes);
+}
+
+void sceneTunnelFrame(Show& show) {
+  Image& frame = show.frame;
+  show.clearAfterPresent = false;  // the tunnel and the lights cover the whole frame
+  // 256 steps per music pattern: 0 .. 3840 over the scene.
+  const int q = show.sceneTimer.scaled(256, patternMs);
+  const int lightLevel = show.tunnelScene.lightLevel;
+  const bool drawing = show.drawing;
+
+  if (lightLevel != 0) {
+    orbitLights(show.tunnelLights, show.sceneTimer.scaled(256, 5000) & 0xFF);
+    if (drawing) show.tunnelLights.render(q > finalStep ? frame : *show.layerA);
+  }
+
+  const bool tunnelShown = lightLevel < 255 && q <= finalStep;
+  if (tunnelShown) {
+    Tunnel& tunnel = show.tunnel;
+    tunnel.setCameraPosition(0.0f, 0.0f, static_cast<float>(show.tunnelScene.depth));
+    tunnel.setAngles(show.tunnelScene.angle1, show.tunnelScene.angle2, show.tunnelScene.angle3);
+    if (drawing) {
+      tunnel.trace();
+      tunnel.render(imageWords(frame));
+    }
+  }
+  // The tunnel writes every pixel, so do the lights drawn straight into the
+  // frame; mixing the lights in at full level keeps nothing of the frame
+  // (each byte's share of 1/256 truncates to 0).
+  show.surfaceCovered = tunnelShown || (q > finalStep ? lightLevel != 0 : lightLevel >= 255);
+
+  moveCamera(show, q);
+
+  if (drawing) mixFrame(show, q);
 
   updateLights(show, q);
 }

@@ -7,6 +7,7 @@
 #include "base/asset_manifest.h"
 #include "driver/scenes.h"
 #include "driver/schedule.h"
+#include "driver/snapshot.h"
 #include "image/raster.h"
 #include "music/music.h"
 
@@ -22,27 +23,16 @@ void drawFrame(Show& show) {
     show.sceneTimer.start();
     show.timedScene = show.currentScene;
   }
+  show.surfaceCovered = false;
   sceneDispatch(show, t);
 }
 
-// What follows the present: the surface cleared if the scene asked for it,
-// the frame counted.
+// What follows the present: the surface cleared if the scene asked for it
+// (a frame played for its state alone leaves the pixels be), the frame
+// counted.
 void endFrame(Show& show) {
-  if (show.clearAfterPresent) std::memset(show.surface, 0, sizeof show.surface);
+  if (show.clearAfterPresent && show.drawing) std::memset(show.surface, 0, sizeof show.surface);
   ++show.frameIndex;
-}
-
-// Plays frames 0..frames-1 as a whole run at fps does, with the clock at
-// each frame's time, but shows none of them and reads no key: what a frame
-// leaves behind (trails, angles, levels, a surface that is not cleared) is
-// all the show's own state, so the frame after them is exactly the whole
-// run's. A frame that would end the show is never among them.
-void playOffScreen(Show& show, uint64_t frames, uint32_t fps) {
-  while (show.frameIndex < frames && !show.quit) {
-    show.counter->setFrame(show.frameIndex, fps);
-    drawFrame(show);
-    endFrame(show);
-  }
 }
 
 uint32_t displayRate(const Display& display) {
@@ -167,7 +157,7 @@ bool showStartup(Show& show, const ShowSetup& setup) {
   if (first > 0) {
     counter.hold(0);
     show.showTimer.start();
-    playOffScreen(show, first, fps);
+    showAdvanceTo(show, first, fps);
   }
   show.displayOpen = show.display.open(show.display.context, "Vorlith", frameWidth, frameHeight);
   if (!show.displayOpen) return false;
@@ -175,6 +165,12 @@ bool showStartup(Show& show, const ShowSetup& setup) {
   if (first > 0 && live) counter.resume(first * Counter::ticksPerSecond / fps);
   musicPlay(show.music, static_cast<uint32_t>((first * 2000 + fps) / (2 * uint64_t{fps})));
   return true;
+}
+
+void showPlayOffScreen(Show& show, uint32_t fps) {
+  show.counter->setFrame(show.frameIndex, fps);
+  drawFrame(show);
+  endFrame(show);
 }
 
 void showFrame(Show& show) {

@@ -31,9 +31,9 @@ struct ShowSetup {
   // Where to begin. At frame rate F (virtualFps, or with a real counter the
   // display's refresh rate) the run begins with frame n = round(start * F) of
   // a whole run at F, and it is that very frame: start-up plays frames
-  // 0..n-1 off-screen on the virtual clock (nothing presented, no key read),
-  // so trails, angles, levels and the surface stand exactly where a whole
-  // run has them. The clock then reads on from n / F seconds, and the music
+  // 0..n-1 off-screen on the virtual clock (nothing presented, no key read;
+  // most for their state alone, see showAdvanceTo), so trails, angles,
+  // levels and the surface stand exactly where a whole run has them. The clock then reads on from n / F seconds, and the music
   // starts there.
   ShowSeconds start;
   // Called once start-up is complete, just before the first frame (a
@@ -102,6 +102,14 @@ struct Show {
   bool clearAfterPresent = false;
   bool quit = false;
 
+  // False while frames are played for their state alone (see showAdvanceTo):
+  // the scenes then move their clocks, angles, levels, trails and particles
+  // as usual but write no pixel. What the frame being played found about the
+  // surface: true when it writes every pixel of it before reading any, so
+  // that what earlier frames left there cannot show.
+  bool drawing = true;
+  bool surfaceCovered = false;
+
   // Frames begun so far (the index of the frame being drawn, from 0; a run
   // that begins part-way counts the frames played before its start).
   uint64_t frameIndex = 0;
@@ -142,6 +150,10 @@ bool showStartup(Show& show, const ShowSetup& setup);
 // One pass of the frame loop: draw the frame the show time asks for, present
 // it, read the keys.
 void showFrame(Show& show);
+
+// Plays the next frame as a whole run at fps does, with the virtual clock at
+// its time, but shows it nowhere and reads no key (see showAdvanceTo).
+void showPlayOffScreen(Show& show, uint32_t fps);
 
 // Releases everything, in the show's shutdown order.
 void showShutdown(Show& show);

@@ -29,6 +29,9 @@ class VectorCube {
   // Draws the newest drawCount states into a 320x200 image, then ages the
   // memory by one frame.
   void draw(Image& image);
+  // What draw does to the memory, without drawing: the colour taken as the
+  // newest state's, then every state one frame older.
+  void advance();
   void destroy();
 
   int32_t capacity = 0;
@@ -45,6 +48,9 @@ class VectorCube {
   Point vertices[8] = {};
   Point projected[8] = {};  // screen x, screen y, depth of the state being drawn
   Edge edgeTable[12] = {};
+
+ private:
+  void age();
 };
 
 }  // namespace vorlith

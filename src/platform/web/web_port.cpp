@@ -27,6 +27,7 @@
 #include "driver/schedule.h"
 #include "driver/seek.h"
 #include "driver/show.h"
+#include "driver/snapshot.h"
 #include "image/frame_digest.h"
 #include "image/image.h"
 #include "music/audio_library.h"
@@ -242,6 +243,43 @@ constexpr size_t benchRun = 4;
 
 void noticeToPage(void*, const char* caption, const char* text) { pageNotice(caption, text); }
 
+// Exact seeking in the page: the show as it stood before its first frame,
+// and snapshots along a run at the rate the page plays at, gathered by the
+// seeks themselves (each seek's run from its snapshot leaves new ones).
+struct Seeking {
+  ShowSnapshot atStart;
+  std::unique_ptr<SnapshotStore> store;
+  bool ready = false;
+
+  void begin(const Show& show) {
+    store.reset();
+    ready = snapshotSave(show, 0, false, atStart);
+  }
+  // The store for a run at fps, seeded with the start.
+  SnapshotStore* storeFor(Show& show, uint32_t fps) {
+    if (!ready) return nullptr;
+    if (!store || store->fps() != fps) {
+      store.reset(new (std::nothrow) SnapshotStore(fps, fps, snapshotBudget));
+      if (!store) return nullptr;
+      snapshotRestore(show, atStart);
+      store->offer(show);
+    }
+    return store.get();
+  }
+
+  // The most the snapshots may hold, and one a second to begin with.
+  static constexpr size_t snapshotBudget = size_t{64} << 20;
+};
+Seeking seeking;
+
+// FNV-1a of the frame on the canvas, bytes R, G, B of each pixel.
+uint64_t canvasDigest(const uint8_t* rgba) {
+  uint64_t digest = fnvOffsetBasis;
+  for (int i = 0; i < framePixels; ++i, rgba += 4)
+    for (int c = 0; c < 3; ++c) digest = (digest ^ rgba[c]) * fnvPrime;
+  return digest;
+}
+
 }  // namespace
 }  // namespace vorlith
 
@@ -283,6 +321,7 @@ EMSCRIPTEN_KEEPALIVE int vorlith_startup(int audioMode) {
   setup.notices.show = noticeToPage;
   port->counter.set(0);
   port->started = showStartup(*port->show, setup);
+  seeking.begin(*port->show);
   return port->started ? 1 : 0;
 }
 
@@ -378,6 +417,32 @@ EMSCRIPTEN_KEEPALIVE void vorlith_shutdown() {
   if (port->show) showShutdown(*port->show);
   delete port;
   port = nullptr;
+}
+
+// Brings the show to the point before frame `frame` of a whole run at fps,
+// exactly (see showSeek); the next vorlith_frame at that frame's tick draws
+// it. The frames drawn on the way, or -1 when the show can't seek.
+EMSCRIPTEN_KEEPALIVE double vorlith_seek(int fps, double frame) {
+  if (!port || !port->started || fps <= 0 || !(frame >= 0)) return -1;
+  SnapshotStore* store = seeking.storeFor(*port->show, static_cast<uint32_t>(fps));
+  if (!store || !showSeek(*port->show, *store, static_cast<uint64_t>(frame))) return -1;
+  port->keys.clear();
+  return 0;
+}
+
+// The index of the final frame of a run at fps.
+EMSCRIPTEN_KEEPALIVE double vorlith_final_frame(int fps) { return fps > 0 ? finalFrame(static_cast<uint32_t>(fps)) : 0; }
+
+// What the seeks' snapshots hold: bytes and how many.
+EMSCRIPTEN_KEEPALIVE double vorlith_snapshot_bytes() { return seeking.store ? seeking.store->bytes() : 0; }
+EMSCRIPTEN_KEEPALIVE double vorlith_snapshot_count() { return seeking.store ? seeking.store->count() : 0; }
+
+// The digest of the frame last shown on the canvas, as 16 hex digits.
+EMSCRIPTEN_KEEPALIVE const char* vorlith_canvas_digest() {
+  static char text[17];
+  if (!port) return "";
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(canvasDigest(port->rgba)));
+  return text;
 }
 
 }  // extern "C"
