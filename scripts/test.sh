@@ -34,7 +34,7 @@ scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 echo "== valgrind memcheck: a whole-show capture at 1 frame per second"
 scripts/valgrind.sh
 
-echo "== the browser edition: kernels under Node, the page in headless Chromium"
+echo "== the browser edition: kernels under Node, the page in Chromium, Firefox ESR and WebKitGTK"
 scripts/web.sh test
 
 echo "== the Windows edition: cross-built, then checked under wine against the program"
