@@ -82,9 +82,9 @@ deps="${XDG_CACHE_HOME:-$HOME/.cache}/vorlith/win64-deps-$key"
 
 # Fetches one source package at its pinned version and unpacks it, checked.
 fetch() {
-  local spec="$1" name="${1%%=*}" version="${1#*=}"
+  local wanted="$1" name="${1%%=*}" version="${1#*=}"
   local upstream="${version#*:}"
-  (cd "$work" && apt-get source --download-only "$spec" >/dev/null)
+  (cd "$work" && apt-get source --download-only "$wanted" >/dev/null)
   local dsc="$work/${name}_${upstream}.dsc"
   dpkg-source --require-strong-checksums -x "$dsc" "$work/$name" >/dev/null
 }
