@@ -1,5 +1,6 @@
-// What the page's address asks for: ?start=SECONDS, ?aspect, ?mute as the
-// program's options, ?digest=FPS and ?bench[=FPS] for tests and measurements.
+// What the page's address asks for: ?start=SECONDS (or #t=SECONDS, a link to
+// a moment), ?aspect, ?mute as the program's options, ?digest=FPS and
+// ?bench[=FPS] for tests and measurements.
 // A value that can't be used is reported and left at its default. The show's
 // length, its scenes and the reading of a start come from the core itself
 // (useCore), so the page and the program can't disagree about them.
@@ -14,9 +15,12 @@ export function parseFps(text) {
 }
 
 // The options; start is the text of ?start as written (null without one),
-// read by the core once it is loaded.
-export function readOptions(search) {
+// read by the core once it is loaded. #t= stands for ?start= and wins over
+// it: it is the moment a link was made at.
+export function readOptions(search, hash = '') {
   const query = new URLSearchParams(search);
+  const moment = new URLSearchParams(hash.replace(/^#/, '')).get('t');
+  if (moment !== null) query.set('start', moment);
   const options = { start: query.get('start'), aspect: query.has('aspect'), mute: query.has('mute'), digestFps: 0, benchFps: 0 };
   const problems = [];
   if (query.has('digest')) {
@@ -39,6 +43,17 @@ export function readOptions(search) {
 export function framesBefore(start, fps) {
   if (start === null) return 0;
   return core.ccall('vorlith_start_frames', 'number', ['string', 'number'], [start, fps]);
+}
+
+// The address of the page at a moment (ms of show time): the same options,
+// the start given as #t=SECONDS, to the millisecond and no finer.
+export function momentLink(href, ms) {
+  const url = new URL(href);
+  url.searchParams.delete('start');
+  const whole = Math.max(0, Math.round(ms));
+  const fraction = String(whole % 1000).padStart(3, '0').replace(/0+$/, '');
+  url.hash = `t=${Math.floor(whole / 1000)}${fraction ? `.${fraction}` : ''}`;
+  return url.href;
 }
 
 // The counter (microseconds) during frame k of a run at fps, as the core's

@@ -32,8 +32,13 @@ export class Sound {
       this.player.onInitialized(() => resolve((this.worklet = true)));
       setTimeout(() => resolve(false), readyTimeoutMs);
     });
+    // The module's playing position as the worklet last reported it (seconds).
+    this.position = null;
+    this.started = false;
+    this.held = false;
     this.player.onProgress((report) => {
-      if (this.clock) this.clock.report(report.pos, this.output.now(performance.now(), this.context.currentTime));
+      this.position = report.pos;
+      if (this.clock) this.clock.report(report.pos, this.contextNow());
     });
     this.player.onError((error) => {
       if (!this.clock) return;
@@ -89,28 +94,55 @@ export class Sound {
   }
 
   // Starts the module at startSeconds; must follow a gesture the first time.
-  // this.clock follows the music from then on.
+  // this.clock follows the music from then on. A seek or a pause that comes
+  // while the worklet still loads is where the music starts.
   async play(startSeconds) {
     this.resume();
     this.clock = new MusicClock(startSeconds);
     this.movedAt = performance.now();
-    const clock = this.clock;
+    this.held = false;
     await this.ready;
-    if (this.clock !== clock) return;
+    // Stopped meanwhile, or started by an earlier call.
+    if (!this.clock || this.started) return;
+    this.started = true;
     this.player.play(this.moduleBytes);
-    if (startSeconds > 0) this.player.setPos(startSeconds);
+    if (this.clock.start > 0) this.player.setPos(this.clock.start);
+    if (this.held) this.player.pause();
   }
 
-  // Moves the playing music to the given second.
+  // The context time of the page's moment: the clock reports are read against.
+  contextNow() {
+    return this.output.now(performance.now(), this.context.currentTime);
+  }
+
+  // Moves the music to the given second. Reports the worklet sends from
+  // where it was before are left out (see MusicClock).
   seek(seconds) {
-    this.clock = new MusicClock(seconds);
+    this.clock = new MusicClock(seconds, this.contextNow());
     this.movedAt = performance.now();
-    this.player.setPos(seconds);
+    this.position = seconds;
+    if (this.started) this.player.setPos(seconds);
+  }
+
+  // Holds the music where it is: the worklet renders silence and reports
+  // nothing, so its position stands.
+  pause() {
+    this.held = true;
+    this.movedAt = null;
+    if (this.started) this.player.pause();
+  }
+
+  // Plays on (from where a seek last moved it).
+  unpause() {
+    this.held = false;
+    if (this.started) this.player.unpause();
   }
 
   stop() {
     this.clock = null;
     this.movedAt = null;
+    this.started = false;
+    this.held = false;
     this.player.stop();
   }
 }

@@ -247,3 +247,50 @@ test('a start is read by the core: the page and the program agree below a millis
     assert.equal(past.notices.length, 1);
     assert.match(past.notices[0], /start takes seconds from 0 to 182\.956, not '182\.9561'/);
   });
+
+test('the seek bar comes with the pointer, marks the scenes, seeks where it is clicked; ? lists the keys; the link is copied',
+  { timeout: 90000 }, async (t) => {
+    const page = await session().open('index.html?start=20');
+    const { raw } = page;
+    await raw.waitForFunction(() => !document.getElementById('play').disabled, { timeout: 60000 });
+    await raw.click('#play');
+    await raw.waitForFunction(() => window.vorlith.state === 'playing', { timeout: 5000 });
+    await sleep(300);
+    await raw.mouse.move(300, 300);
+    await raw.mouse.move(320, 310);
+    assert.equal(await raw.$eval('#bar', (bar) => bar.hidden), false);
+    const scenes = await raw.evaluate(() => window.vorlith.show.scenes.map((scene) => scene.name));
+    assert.deepEqual(await raw.$$eval('#marks .mark', (marks) => marks.map((m) => m.textContent)), scenes);
+    assert.equal(scenes.length, 6);
+    await raw.screenshot({ path: join(tmpdir(), 'vorlith-bar.png') });
+    await sleep(3200);
+    assert.equal(await raw.$eval('#bar', (bar) => bar.hidden), true, 'hidden while watching');
+
+    // A click on the track seeks there: the middle of the show.
+    await raw.mouse.move(320, 300);
+    const box = await raw.$eval('#track', (track) => {
+      const r = track.getBoundingClientRect();
+      return { x: r.left + r.width / 2, y: r.top + r.height / 2 };
+    });
+    await raw.mouse.click(box.x, box.y);
+    const middle = await raw.evaluate(() => ({ at: window.vorlith.showTime, length: window.vorlith.show.lengthMs }));
+    assert.ok(Math.abs(middle.at - middle.length / 2) < 1500, `${middle.at} ms`);
+
+    await raw.keyboard.press('?');
+    assert.equal(await raw.$eval('#help', (help) => help.hidden), false);
+    await raw.keyboard.press('?');
+    assert.equal(await raw.$eval('#help', (help) => help.hidden), true);
+
+    // The link: copied, or shown where the clipboard is refused.
+    await raw.click('#copylink');
+    await raw.waitForFunction(() => !document.getElementById('toast').hidden, { timeout: 2000 });
+    t.diagnostic(`link control: ${await raw.$eval('#toast', (toast) => toast.textContent)}`);
+
+    // A click on the picture pauses and another plays on.
+    await raw.mouse.click(100, 100);
+    assert.equal((await status(raw)).paused, true);
+    await raw.mouse.click(100, 100);
+    assert.equal((await status(raw)).paused, false);
+    assert.deepEqual(page.problems, []);
+    await page.close();
+  });

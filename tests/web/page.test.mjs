@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { MusicClock, OutputClock, ShowClock, secondsToTicks } from '../../web/clock.js';
 import { frameLayout } from '../../web/layout.js';
-import { parseFps, readOptions } from '../../web/options.js';
+import { momentLink, parseFps, readOptions } from '../../web/options.js';
 
 test('frame rates are whole numbers from 1 to 1000', () => {
   assert.equal(parseFps('30'), 30);
@@ -24,6 +24,35 @@ test('the address: options, defaults and reported mistakes', () => {
   assert.equal(options.benchFps, 0);
   assert.equal(problems.length, 2);
   assert.match(problems[0], /'fast'/);
+});
+
+test('a link to a moment: #t= is read as ?start= is and wins over it; the link keeps the rest', () => {
+  assert.equal(readOptions('', '#t=47.7').options.start, '47.7');
+  assert.equal(readOptions('?start=10&mute', '#t=182.956').options.start, '182.956');
+  assert.equal(readOptions('?mute', '#t=5').options.mute, true);
+  assert.equal(readOptions('?start=10', '#other').options.start, '10');
+  assert.equal(momentLink('http://127.0.0.1:8000/index.html', 47700), 'http://127.0.0.1:8000/index.html#t=47.7');
+  assert.equal(momentLink('http://h/index.html?start=3&aspect#t=9', 120005), 'http://h/index.html?aspect=#t=120.005');
+  assert.equal(momentLink('http://h/?start=1', 60000), 'http://h/#t=60');
+  // What a link names, the page reads back as the same millisecond.
+  for (const ms of [0, 1, 999, 47700, 100010, 182956]) {
+    const url = new URL(momentLink('http://h/index.html?mute', ms));
+    assert.equal(Number(readOptions(url.search, url.hash).options.start) * 1000, ms);
+  }
+});
+
+test('after a seek back the music clock leaves out the reports from before it', () => {
+  // Moved back to 5 s at context time 20; the worklet still reports 65 s for a moment.
+  const clock = new MusicClock(5, 20);
+  clock.report(65.01, 20.01);
+  clock.report(65.02, 20.02);
+  assert.equal(clock.running, false);
+  clock.report(5.01, 20.03);
+  assert.ok(Math.abs(clock.music(20.5) - 5.48) < 0.01, String(clock.music(20.5)));
+  // Music moved on (a seek forward) is taken as it comes.
+  const on = new MusicClock(120, 30);
+  on.report(120.2, 30.25);
+  assert.ok(Math.abs(on.music(30.5) - 120.45) < 0.01);
 });
 
 test('a counter reading survives the trip through seconds', () => {

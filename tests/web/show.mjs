@@ -138,6 +138,70 @@ export function showTests(engine, { noSound = false, fromStartDigests = false } 
       await page.close();
     });
 
+  test(`${engine}: a link to a moment, exact seeks at once, pause, Space, the arrows, Home, a link back, Escape`,
+    { timeout: 200000 }, async (t) => {
+      const page = await session.open('index.html#t=47.7');
+      await readyToPlay(page);
+      await page.click('#play');
+      await page.waitFor(() => performance.now() - window.vorlith.clickedAt >= 1000, 10000);
+      const started = await status(page);
+      t.diagnostic(`#t=47.7, a second after Play: ${started.showTime} ms at ${started.rate} fps`);
+      assert.ok(started.showTime >= 47900 && started.showTime <= 49000, `show time ${started.showTime} ms`);
+      const rate = started.rate;
+
+      // Each seek shows the program's frame round(S * rate) at that rate, at once.
+      for (const seconds of [170, 5, 120.5, 33.3]) {
+        const shown = await page.evaluate((s) => window.vorlith.seek(s).then(() => ({ ...window.vorlith })), seconds);
+        const k = Math.round(seconds * rate);
+        const [line] = nativeDigests(rate, ['--start', String(seconds), '--until', String(seconds + 0.05)]).split('\n');
+        t.diagnostic(`seek(${seconds}): frame ${shown.frameIndex} in ${shown.lastSeekMs.toFixed(1)} ms`);
+        assert.equal(shown.frameIndex, k, `seek(${seconds})`);
+        assert.equal(shown.frameDigest, line.split(' ')[1], `seek(${seconds}): frame ${k}`);
+        assert.ok(shown.lastSeekMs <= 150, `seek(${seconds}) took ${shown.lastSeekMs} ms`);
+        await sleep(600);
+        const after = await status(page);
+        assert.ok(after.showTime > seconds * 1000 && after.showTime < seconds * 1000 + 1500, `${after.showTime} ms`);
+      }
+
+      // Pause holds the picture and the music; Space plays both on.
+      await page.evaluate(() => window.vorlith.pause());
+      const held = await status(page);
+      assert.equal(held.paused, true);
+      await sleep(1000);
+      const still = await status(page);
+      assert.equal(still.showTime, held.showTime);
+      assert.equal(still.frameDigest, held.frameDigest);
+      assert.ok(Math.abs(still.musicPosition - held.musicPosition) <= 0.05, `music ${held.musicPosition} -> ${still.musicPosition}`);
+      await page.press(' ');
+      await sleep(800);
+      const playing = await status(page);
+      assert.equal(playing.paused, false);
+      assert.ok(playing.showTime > held.showTime + 200, `${held.showTime} -> ${playing.showTime} ms`);
+      assert.ok(playing.musicPosition > still.musicPosition + 0.2, `music ${still.musicPosition} -> ${playing.musicPosition}`);
+
+      // The arrows move five seconds; the link names the moment; Home the start.
+      const before = (await status(page)).showTime;
+      await page.press('ArrowRight');
+      const on = (await status(page)).showTime;
+      assert.ok(on - before >= 4950 && on - before <= 5300, `${before} -> ${on} ms`);
+      await page.press('ArrowLeft');
+      const back = (await status(page)).showTime;
+      assert.ok(Math.abs(back - before) <= 300, `${before} -> ${back} ms`);
+      const { link, showTime } = await page.evaluate(() => ({ link: window.vorlith.link(), showTime: window.vorlith.showTime }));
+      const moment = link.match(/#t=(\d+(?:\.\d+)?)$/);
+      assert.ok(moment && Math.abs(Number(moment[1]) * 1000 - showTime) <= 1, `${link} at ${showTime} ms`);
+      await page.press('Home');
+      assert.ok((await status(page)).showTime < 200);
+
+      // A paused show still ends on Escape.
+      await page.evaluate(() => window.vorlith.pause());
+      await page.press('Escape');
+      await page.waitFor(() => window.vorlith.state === 'ended', 5000);
+      assert.deepEqual(await notices(page), []);
+      assert.deepEqual(page.problems, []);
+      await page.close();
+    });
+
   if (!noSound) return current;
   test(`${engine}: with no sound device the show goes on by the page's clock and says there is no sound`,
     { timeout: 150000 }, async (t) => {

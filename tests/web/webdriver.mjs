@@ -7,7 +7,7 @@ import { createServer } from 'node:net';
 const elementKey = 'element-6066-11e4-a52e-4f735466cecf';
 
 // The key values WebDriver uses for the keys the tests press.
-const keyValues = { Escape: '\uE00C', Enter: '\uE007', Tab: '\uE004' };
+const keyValues = { Escape: '\uE00C', Enter: '\uE007', Tab: '\uE004', Home: '\uE011', ArrowLeft: '\uE012', ArrowRight: '\uE014' };
 
 const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
 
