@@ -161,9 +161,11 @@ export function showTests(engine, { noSound = false, fromStartDigests = false } 
         assert.equal(shown.frameIndex, k, `seek(${seconds})`);
         assert.equal(shown.frameDigest, line.split(' ')[1], `seek(${seconds}): frame ${k}`);
         assert.ok(shown.lastSeekMs <= 150, `seek(${seconds}) took ${shown.lastSeekMs} ms`);
+        // And plays on from there (on a loaded machine WebKit's music clock
+        // may take a second or two to settle after a seek).
         await sleep(600);
         const after = await status(page);
-        assert.ok(after.showTime > seconds * 1000 && after.showTime < seconds * 1000 + 1500, `${after.showTime} ms`);
+        assert.ok(after.showTime > seconds * 1000 && after.showTime < seconds * 1000 + 3000, `${after.showTime} ms`);
       }
 
       // Pause holds the picture and the music; Space plays both on.
