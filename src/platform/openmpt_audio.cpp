@@ -184,10 +184,8 @@ void OpenmptAudio::callback(void* context, uint8_t* stream, int length) {
   size_t made = 0;
   if (self->playing_ && self->module_) made = self->module_->read_interleaved_stereo(audioSampleRate, frames, samples);
   std::memset(samples + made * 2, 0, (frames - made) * 4);
-  if (!self->playing_) return;
   uint64_t audible = 0;
   for (size_t i = 0; i < made; ++i) audible += (samples[2 * i] | samples[2 * i + 1]) != 0;
-  self->framesPlayed_ += frames;
   self->audibleFrames_ += audible;
 }
 
