@@ -15,7 +15,6 @@
 #include "capture/progress.h"
 #include "capture/video_export.h"
 #include "driver/report.h"
-#include "driver/schedule.h"
 #include "image/frame_digest.h"
 #include "image/image.h"
 #include "base/asset_manifest.h"

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdlib>
 #include <new>
 
 #include "effects/overbright.h"

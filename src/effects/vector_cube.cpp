@@ -1,6 +1,5 @@
 #include "effects/vector_cube.h"
 
-#include <cmath>
 #include <cstring>
 #include <new>
 

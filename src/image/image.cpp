@@ -1,7 +1,6 @@
 #include "image/image.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
