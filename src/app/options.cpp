@@ -229,18 +229,16 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
     given.push_back(rule);
   }
   if (options.mode == Mode::help || options.mode == Mode::version) return true;
-  bool bench = false;
-  for (const OptionRule* rule : given) bench = bench || rule == findRule("--bench");
+  const auto isGiven = [&](const char* name) { return std::ranges::find(given, findRule(name)) != given.end(); };
+  const bool bench = isGiven("--bench");
   options.mode = bench ? Mode::bench : options.capture.empty() ? Mode::show : Mode::capture;
-  bool fpsGiven = false;
   for (const OptionRule* rule : given) {
     if (!(rule->where & whereIn(options.mode))) {
       error = misplaced(*rule, options.mode);
       return false;
     }
-    fpsGiven = fpsGiven || rule == findRule("--fps");
   }
-  if (bench && !fpsGiven) options.fps = 60;
+  if (bench && !isGiven("--fps")) options.fps = 60;
   if (!options.until.isZero() && options.until <= options.start) {
     error = "--until must come after --start";
     return false;
