@@ -41,7 +41,6 @@ enum AudioError : int {
   audioErrorMemory = 1,
   audioErrorFileOpen = 2,
   audioErrorInit = 8,
-  audioErrorStart = 9,
   audioErrorAlready = 14,
   audioErrorHandle = 5,
   audioErrorDevice = 23,
