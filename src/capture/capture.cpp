@@ -83,15 +83,6 @@ int failed(const std::string& message) {
   return 1;
 }
 
-NullRun nullRun(const CaptureOptions& options, const CaptureSpan& span) {
-  NullRun run;
-  run.fps = options.fps;
-  run.start = options.start;
-  run.frameLimit = span.count;
-  run.assets = packDirectorySource(options.assets);
-  return run;
-}
-
 // The sound of the span as a WAV file. False (with a message in error) when
 // the module can't be read: a file of silence would claim to be the music.
 bool renderSound(const CaptureOptions& options, const CaptureSpan& span, bool needModule,
@@ -126,8 +117,13 @@ bool captureFrames(const CaptureOptions& options, const CaptureSpan& span, bool 
   const bool everyFrame = options.frames.empty();
   const uint64_t last = everyFrame ? span.count - 1 : *options.frames.rbegin();
   Progress progress(showProgress ? last + 1 : 0, options.fps);
+  NullRun run;
+  run.fps = options.fps;
+  run.start = options.start;
+  run.frameLimit = span.count;
+  run.assets = packDirectorySource(options.assets);
   bool fed = true;
-  const int status = runNull(nullRun(options, span), [&](uint64_t frame, const uint32_t* pixels) {
+  const int status = runNull(run, [&](uint64_t frame, const uint32_t* pixels) {
     if (interruptSignal()) return false;
     if (showProgress) progress.update(frame + 1);
     if (!everyFrame && !options.frames.count(frame)) return true;
