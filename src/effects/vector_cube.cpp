@@ -21,8 +21,6 @@ constexpr VectorCube::Edge cubeEdges[12] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 
 
 void VectorCube::init(int n) {
   destroy();
-  capacity = 0;
-  drawCount = 0;
   nearScale = 1.0f;
   farScale = 1.0f;
   edges = edgeTable;
