@@ -836,29 +836,24 @@ AtanParts scaledAtanParts(double a, double b, unsigned quadrant) {
   return atan2Refined(y, x, parts);
 }
 
+// Each entry holds its common case; it reaches everything else by tail
+// calls, so the common case saves no registers. The sine's (quarter 0) takes
+// 2^-26 <= |x| < 2^16, the cosine's (quarter 1) 2^-27 <= |x| < 2^16.
+template <unsigned quarter>
+[[gnu::always_inline]] inline double sinOrCos(double x) {
+  if (exponentWithin(x, 1023 - 26 - quarter, 26 + quarter + 16) && tablesReady) [[likely]] {
+    const Estimate e = combine(reduce(x), quarter);
+    double r;
+    if (roundsSurely(e.hi, e.lo, e.err, r)) [[likely]]
+      return r;
+  }
+  return quarter == 0 ? sinRare(x) : cosRare(x);
+}
+
 }  // namespace
 
-// Each entry holds its common case; it reaches everything else by tail
-// calls, so the common case saves no registers.
-double exactSin(double x) {
-  if (exponentWithin(x, 1023 - 26, 26 + 16) && tablesReady) [[likely]] {  // 2^-26 <= |x| < 2^16
-    const Estimate e = combine(reduce(x), 0);
-    double r;
-    if (roundsSurely(e.hi, e.lo, e.err, r)) [[likely]]
-      return r;
-  }
-  return sinRare(x);
-}
-
-double exactCos(double x) {
-  if (exponentWithin(x, 1023 - 27, 27 + 16) && tablesReady) [[likely]] {  // 2^-27 <= |x| < 2^16
-    const Estimate e = combine(reduce(x), 1);
-    double r;
-    if (roundsSurely(e.hi, e.lo, e.err, r)) [[likely]]
-      return r;
-  }
-  return cosRare(x);
-}
+double exactSin(double x) { return sinOrCos<0>(x); }
+double exactCos(double x) { return sinOrCos<1>(x); }
 
 double exactAtan2(double y, double x) {
   // a = min(|x|, |y|), b = max, by their bits (a NaN is the largest).
