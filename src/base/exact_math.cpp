@@ -200,28 +200,10 @@ void subtractInPlace(Fixed& a, const Fixed& b) {
   }
 }
 
-// a = a + k ulps, or a - k ulps stopping at zero.
-void addUlps(Fixed& a, uint32_t k) {
-  uint64_t carry = k;
-  for (int i = 0; i <= a.n && carry != 0; ++i) {
-    const uint64_t t = uint64_t{a.w[i]} + carry;
-    a.w[i] = static_cast<uint32_t>(t);
-    carry = t >> 32;
-  }
-}
 bool lessThan(const Fixed& a, const Fixed& b) {
   for (int i = a.n; i >= 0; --i)
     if (a.w[i] != b.w[i]) return a.w[i] < b.w[i];
   return false;
-}
-
-void subtractUlps(Fixed& a, uint32_t k) {
-  Fixed b = fixedZero(a.n);
-  b.w[0] = k;
-  if (lessThan(a, b))
-    a = fixedZero(a.n);
-  else
-    subtractInPlace(a, b);
 }
 
 // a * b truncated: under an ulp below the exact product (which must be < 2^32).
@@ -315,11 +297,17 @@ bool roundToDouble(const Fixed& a, double& out) {
   return true;
 }
 
-// The double nearest to every value within errUlps of a, when there is one.
+// The double nearest to every value within errUlps of a (below it down to
+// zero), when there is one.
 bool roundWithin(const Fixed& a, uint32_t errUlps, double& out) {
-  Fixed low = a, high = a;
-  subtractUlps(low, errUlps);
-  addUlps(high, errUlps);
+  Fixed err = fixedZero(a.n);
+  err.w[0] = errUlps;
+  Fixed low = fixedZero(a.n), high = a;
+  if (!lessThan(a, err)) {
+    low = a;
+    subtractInPlace(low, err);
+  }
+  addInPlace(high, err);
   double l, h;
   if (!roundToDouble(low, l) || !roundToDouble(high, h) || l != h) return false;
   out = l;
