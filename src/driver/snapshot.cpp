@@ -198,11 +198,7 @@ uint64_t showAdvanceTo(Show& show, uint64_t target, uint32_t fps, SnapshotStore*
   } else {
     uint64_t i = played;
     while (i > 0 && !fresh[i - 1]) --i;
-    if (i > 0) {
-      snapshotRestore(show, before[i - 1]);
-    } else {
-      snapshotRestore(show, origin);
-    }
+    snapshotRestore(show, i > 0 ? before[i - 1] : origin);
     const uint64_t first = show.frameIndex;
     while (show.frameIndex < target && !show.quit) showPlayOffScreen(show, fps);
     drawn = target - first;
