@@ -10,9 +10,10 @@ namespace vorlith {
 
 namespace {
 
+// Zeroed: every light starts at (0, 0) in black.
 template <typename T>
 std::unique_ptr<T[]> allocate(size_t count) {
-  return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
+  return std::unique_ptr<T[]>(new (std::nothrow) T[count]());
 }
 
 int32_t channel(int32_t value) { return std::clamp(value, 0, 255); }
@@ -56,7 +57,6 @@ void LightField::init(int count, int32_t fieldWidth, int32_t fieldHeight) {
       middle[-dx] = level;
     }
   }
-  for (int32_t i = 0; i < n; ++i) lights[i] = Light{0, 0, 0, 0, 0, 0};
 }
 
 void LightField::setLightPosition(int index, int x, int y) {
