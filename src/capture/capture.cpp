@@ -421,17 +421,14 @@ int runCapture(const CaptureOptions& options) {
   const CaptureKind kind = captureKind(options.output);
   const CaptureSpan span = captureSpan(options.fps, options.start, options.until);
   int status = 1;
-  switch (kind) {
-    case CaptureKind::pictures: status = capturePictures(options, span); break;
-    case CaptureKind::digests: status = captureDigests(options, span); break;
-    case CaptureKind::wav:
-    case CaptureKind::flac: status = captureSound(options, span, kind); break;
-    case CaptureKind::mp4:
-    case CaptureKind::mkv:
-    case CaptureKind::webm:
-    case CaptureKind::gif: status = captureVideo(options, span, kind); break;
-    case CaptureKind::unknown: break;
-  }
+  if (kind == CaptureKind::pictures)
+    status = capturePictures(options, span);
+  else if (kind == CaptureKind::digests)
+    status = captureDigests(options, span);
+  else if (isSound(kind))
+    status = captureSound(options, span, kind);
+  else if (isVideo(kind))
+    status = captureVideo(options, span, kind);
   // A signal that comes after the output is complete stops nothing.
   const int signal = interruptSignal();
   if (signal && status != 0) {
