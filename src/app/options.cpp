@@ -194,7 +194,7 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
     // --name=value is --name value.
     std::string_view attached;
     bool hasAttached = false;
-    if (name.size() > 2 && name.substr(0, 2) == "--") {
+    if (name.size() > 2 && name.starts_with("--")) {
       const size_t equals = name.find('=');
       if (equals != std::string_view::npos) {
         attached = name.substr(equals + 1);

@@ -147,8 +147,7 @@ std::vector<fs::path> earlierCapture(const fs::path& dir) {
   std::error_code failure;
   for (fs::directory_iterator it(dir, failure), end; !failure && it != end; it.increment(failure)) {
     const std::string name = utf8Path(it->path().filename());
-    const bool frame = name.size() > 10 && name.compare(0, 6, "frame_") == 0 &&
-                       name.compare(name.size() - 4, 4, ".png") == 0 &&
+    const bool frame = name.size() > 10 && name.starts_with("frame_") && name.ends_with(".png") &&
                        std::all_of(name.begin() + 6, name.end() - 4, [](char c) { return c >= '0' && c <= '9'; });
     if (frame || name == "audio.wav") found.push_back(it->path());
   }
