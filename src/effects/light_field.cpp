@@ -2,19 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
 
 #include "effects/overbright.h"
 
 namespace vorlith {
 
 namespace {
-
-// Zeroed: every light starts at (0, 0) in black.
-template <typename T>
-std::unique_ptr<T[]> allocate(size_t count) {
-  return std::unique_ptr<T[]>(new (std::nothrow) T[count]());
-}
 
 int32_t channel(int32_t value) { return std::clamp(value, 0, 255); }
 
@@ -35,9 +28,10 @@ void LightField::init(int count, int32_t fieldWidth, int32_t fieldHeight) {
   const int32_t n = std::max(0, count);
   const size_t mirroredWidth = w > 0 ? 2 * static_cast<size_t>(w) - 1 : 0;
 
-  lights = allocate<Light>(static_cast<size_t>(n));
-  additions_ = allocate<uint32_t>(static_cast<size_t>(n) * 256);
-  levels_ = allocate<uint8_t>(mirroredWidth * static_cast<size_t>(h));
+  // Zeroed: every light starts at (0, 0) in black.
+  lights = zeroedArray<Light>(static_cast<size_t>(n));
+  additions_ = zeroedArray<uint32_t>(static_cast<size_t>(n) * 256);
+  levels_ = zeroedArray<uint8_t>(mirroredWidth * static_cast<size_t>(h));
   if (!lights || !additions_ || !levels_) {
     destroy();
     return;
