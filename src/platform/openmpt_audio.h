@@ -41,9 +41,8 @@ class OpenmptAudio {
 
   AudioLibrary library_;
   bool output_;
-  bool initialised_ = false;
+  AudioState state_;
   uint32_t device_ = 0;
-  int lastError_ = audioOk;
   std::unique_ptr<openmpt::module> module_;
   bool playing_ = false;  // read by the callback with the device locked
   std::atomic<uint64_t> audibleFrames_{0};
