@@ -68,8 +68,8 @@ void eachPart(ShowRef& show, SnapshotRef& s, Field field, List list) {
   field(cube.intensity, s.cubeIntensity);
   field(cube.drawCount, s.cubeDrawCount);
   const size_t remembered = cube.rotations && cube.colours ? static_cast<size_t>(cube.capacity) : 0;
-  list(cube.rotations, remembered, s.cubeRotations);
-  list(cube.colours, remembered, s.cubeColours);
+  list(cube.rotations.get(), remembered, s.cubeRotations);
+  list(cube.colours.get(), remembered, s.cubeColours);
 
   list(show.blobs.particles.get(), static_cast<size_t>(show.blobs.particleCount), s.particles);
   field(show.blobs.angleX, s.blobAngles[0]);
