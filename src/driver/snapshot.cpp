@@ -13,16 +13,9 @@ namespace {
 
 // The surface and the three layers, in the order a snapshot keeps them.
 uint32_t* pixelBuffer(Show& show, int i) {
-  switch (i) {
-    case 0:
-      return show.surface;
-    case 1:
-      return show.layerA ? imageWords(*show.layerA) : nullptr;
-    case 2:
-      return show.layerB ? imageWords(*show.layerB) : nullptr;
-    default:
-      return show.layerC ? imageWords(*show.layerC) : nullptr;
-  }
+  if (i == 0) return show.surface;
+  const OwnedImage& layer = i == 1 ? show.layerA : i == 2 ? show.layerB : show.layerC;
+  return layer ? imageWords(*layer) : nullptr;
 }
 
 const uint32_t* pixelBuffer(const Show& show, int i) { return pixelBuffer(const_cast<Show&>(show), i); }
