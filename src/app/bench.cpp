@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/asset_discovery.h"
 #include "driver/frame_timer.h"
 #include "driver/report.h"
 #include "platform/asset_files.h"
@@ -21,7 +22,7 @@ int runBench(uint32_t fps, const std::filesystem::path& assets) {
   // the figures would pass for the show's.
   std::error_code ignored;
   const std::filesystem::path pack = assets.empty() ? std::filesystem::current_path(ignored) : assets;
-  if (!std::filesystem::is_directory(pack / "gfx", ignored) && !std::filesystem::is_directory(pack / "music", ignored))
+  if (!holdsAssetPack(pack))
     notes.push_back("no asset pack in " + utf8Path(pack) +
                     " (no gfx/, no music/): timing an empty show; --assets DIR names the pack");
   BenchTally tally;

@@ -194,7 +194,7 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
     // --name=value is --name value.
     std::string_view attached;
     bool hasAttached = false;
-    if (name.size() > 2 && name.substr(0, 2) == "--") {
+    if (name.size() > 2 && name.starts_with("--")) {
       const size_t equals = name.find('=');
       if (equals != std::string_view::npos) {
         attached = name.substr(equals + 1);
@@ -229,18 +229,16 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
     given.push_back(rule);
   }
   if (options.mode == Mode::help || options.mode == Mode::version) return true;
-  bool bench = false;
-  for (const OptionRule* rule : given) bench = bench || rule == findRule("--bench");
+  const auto isGiven = [&](const char* name) { return std::ranges::find(given, findRule(name)) != given.end(); };
+  const bool bench = isGiven("--bench");
   options.mode = bench ? Mode::bench : options.capture.empty() ? Mode::show : Mode::capture;
-  bool fpsGiven = false;
   for (const OptionRule* rule : given) {
     if (!(rule->where & whereIn(options.mode))) {
       error = misplaced(*rule, options.mode);
       return false;
     }
-    fpsGiven = fpsGiven || rule == findRule("--fps");
   }
-  if (bench && !fpsGiven) options.fps = 60;
+  if (bench && !isGiven("--fps")) options.fps = 60;
   if (!options.until.isZero() && options.until <= options.start) {
     error = "--until must come after --start";
     return false;

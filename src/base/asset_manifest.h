@@ -6,7 +6,6 @@
 //
 // Paths are relative to the pack's directory and spelled the way the show
 // opens them: two keep a doubled slash, which the file system reads as one.
-#include <cstddef>
 
 namespace vorlith {
 
@@ -42,8 +41,6 @@ inline constexpr AssetEntry assetManifest[] = {
     {Asset::tunnelTexture, "gfx/texture1.tga"},
     {Asset::ribbonTexture, "gfx/voxel_texture.tga"},
 };
-
-inline constexpr size_t assetCount = sizeof assetManifest / sizeof assetManifest[0];
 
 // The manifest's entry of an asset.
 constexpr const AssetEntry& assetEntry(Asset asset) {

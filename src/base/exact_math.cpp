@@ -46,19 +46,22 @@ inline double pow2(int e) {
   return e >= -1022 ? fromBits(static_cast<uint64_t>(e + 1023) << 52) : fromBits(uint64_t{1} << (e + 1074));
 }
 
-// A finite positive double as m * 2^e with 2^52 <= m < 2^53.
-void normalised(double x, uint64_t& m, int& e) {
+// A finite positive double as m * 2^e with m < 2^53, as its bits hold it (m
+// below 2^52 for a subnormal).
+void unpacked(double x, uint64_t& m, int& e) {
   const uint64_t b = bitsOf(x);
   const int field = static_cast<int>(b >> 52);
   m = b & fractionBits;
-  if (field == 0) {
-    const int s = leadingZeros(m) - 11;
-    m <<= s;
-    e = -1074 - s;
-  } else {
-    m |= uint64_t{1} << 52;
-    e = field - 1075;
-  }
+  e = field == 0 ? -1074 : field - 1075;
+  if (field != 0) m |= uint64_t{1} << 52;
+}
+
+// The same with 2^52 <= m < 2^53.
+void normalised(double x, uint64_t& m, int& e) {
+  unpacked(x, m, e);
+  const int s = leadingZeros(m) - 11;
+  m <<= s;
+  e -= s;
 }
 
 // ---------------------------------------------------------------------------
@@ -197,28 +200,6 @@ void subtractInPlace(Fixed& a, const Fixed& b) {
   }
 }
 
-// a = a + k ulps, or a - k ulps stopping at zero.
-void addUlps(Fixed& a, uint32_t k) {
-  uint64_t carry = k;
-  for (int i = 0; i <= a.n && carry != 0; ++i) {
-    const uint64_t t = uint64_t{a.w[i]} + carry;
-    a.w[i] = static_cast<uint32_t>(t);
-    carry = t >> 32;
-  }
-}
-void subtractUlps(Fixed& a, uint32_t k) {
-  Fixed b = fixedZero(a.n);
-  b.w[0] = k;
-  bool less = true;  // a < k?
-  for (int i = a.n; i >= 1; --i)
-    if (a.w[i] != 0) less = false;
-  if (less && a.w[0] < k) {
-    a = fixedZero(a.n);
-    return;
-  }
-  subtractInPlace(a, b);
-}
-
 bool lessThan(const Fixed& a, const Fixed& b) {
   for (int i = a.n; i >= 0; --i)
     if (a.w[i] != b.w[i]) return a.w[i] < b.w[i];
@@ -316,11 +297,17 @@ bool roundToDouble(const Fixed& a, double& out) {
   return true;
 }
 
-// The double nearest to every value within errUlps of a, when there is one.
+// The double nearest to every value within errUlps of a (below it down to
+// zero), when there is one.
 bool roundWithin(const Fixed& a, uint32_t errUlps, double& out) {
-  Fixed low = a, high = a;
-  subtractUlps(low, errUlps);
-  addUlps(high, errUlps);
+  Fixed err = fixedZero(a.n);
+  err.w[0] = errUlps;
+  Fixed low = fixedZero(a.n), high = a;
+  if (!lessThan(a, err)) {
+    low = a;
+    subtractInPlace(low, err);
+  }
+  addInPlace(high, err);
   double l, h;
   if (!roundToDouble(low, l) || !roundToDouble(high, h) || l != h) return false;
   out = l;
@@ -415,20 +402,27 @@ Fixed atanRatio(uint64_t num, uint64_t den, int shift, int n) {
   return atanSeries(quotient(num, den, shift, n));
 }
 
+// The angle atan2 makes of a = atan of its ratio in a quadrant (1 when x <
+// 0, plus 2 when |y| > |x|): a, pi - a, pi/2 - a or pi/2 + a.
+Fixed placedAngle(const Fixed& a, unsigned quadrant) {
+  if (quadrant == 0) return a;
+  Fixed v = quadrant == 1 ? piFixed(a.n) : halfPi(a.n);
+  if (quadrant == 3)
+    addInPlace(v, a);
+  else
+    subtractInPlace(v, a);
+  return v;
+}
+
 // The error bound of the multi-word results, in ulps: generous for every
 // truncation in the reduction, the constants and the series.
 uint32_t slowErrorUlps(int n) { return static_cast<uint32_t>(64 * n + 64); }
 
 // |x| * 2/pi modulo 4, for finite x != 0; at most 2 ulps below the exact value.
 Fixed quarterTurns(double ax, int n) {
-  const uint64_t b = bitsOf(ax);
-  const int field = static_cast<int>(b >> 52);
-  uint64_t m = b & fractionBits;
-  int e = -1074;
-  if (field != 0) {
-    m |= uint64_t{1} << 52;
-    e = field - 1075;
-  }
+  uint64_t m;
+  int e;
+  unpacked(ax, m, e);
   // ax = m 2^e. Words of 2/pi before i0 only add multiples of 4; words from
   // i1 on add under 2^-32 ulps.
   const int i0 = e - 2 <= 0 ? 0 : (e - 2) / 32;
@@ -529,16 +523,12 @@ double tinyAtanOfQuotient(double a, double b) {
   if (d == 0) return d;
   // The midpoint between d and the double below it, as an odd multiple of a power of two.
   const uint64_t db = bitsOf(d);
-  const int field = static_cast<int>(db >> 52);
-  uint64_t md = db & fractionBits;
-  int ed = -1074;
-  if (field != 0) {
-    md |= uint64_t{1} << 52;
-    ed = field - 1075;
-  }
+  uint64_t md;
+  int ed;
+  unpacked(d, md, ed);
   uint64_t mid;
   int midExp;
-  if (field > 1 && (db & fractionBits) == 0) {
+  if ((db >> 52) > 1 && (db & fractionBits) == 0) {
     mid = 4 * md - 1;
     midExp = ed - 2;
   } else {
@@ -568,22 +558,7 @@ bool slowAtan2Core(double y, double x, int n, double& out) {
   normalised(a, ma, ea);
   normalised(b, mb, eb);
   const Fixed base = atanRatio(ma, mb, std::min(eb - ea, 32 * n + 8), n);
-  Fixed v;
-  const bool xNegative = isNegative(x);
-  if (!swap) {
-    if (xNegative) {
-      v = piFixed(n);
-      subtractInPlace(v, base);
-    } else {
-      v = base;
-    }
-  } else {
-    v = halfPi(n);
-    if (xNegative)
-      addInPlace(v, base);
-    else
-      subtractInPlace(v, base);
-  }
+  const Fixed v = placedAngle(base, (swap ? 2u : 0u) | (isNegative(x) ? 1u : 0u));
   double m;
   if (!roundWithin(v, slowErrorUlps(n), m)) return false;
   out = negatedIf(isNegative(y), m);
@@ -613,14 +588,8 @@ Tables buildTables() {
   }
   for (int j = 0; j <= 64; ++j) {
     const Fixed a = atanRatio(static_cast<uint64_t>(j), 64, 0, n);
-    Fixed fromPi = piFixed(n), belowHalfPi = halfPi(n), aboveHalfPi = halfPi(n);
-    subtractInPlace(fromPi, a);
-    subtractInPlace(belowHalfPi, a);
-    addInPlace(aboveHalfPi, a);
-    t.angle[0][j] = toDoubleDouble(a);
-    t.angle[1][j] = toDoubleDouble(fromPi);
-    t.angle[2][j] = toDoubleDouble(belowHalfPi);
-    t.angle[3][j] = toDoubleDouble(aboveHalfPi);
+    for (unsigned quadrant = 0; quadrant < 4; ++quadrant)
+      t.angle[quadrant][j] = toDoubleDouble(placedAngle(a, quadrant));
   }
   return t;
 }
@@ -855,29 +824,24 @@ AtanParts scaledAtanParts(double a, double b, unsigned quadrant) {
   return atan2Refined(y, x, parts);
 }
 
+// Each entry holds its common case; it reaches everything else by tail
+// calls, so the common case saves no registers. The sine's (quarter 0) takes
+// 2^-26 <= |x| < 2^16, the cosine's (quarter 1) 2^-27 <= |x| < 2^16.
+template <unsigned quarter>
+[[gnu::always_inline]] inline double sinOrCos(double x) {
+  if (exponentWithin(x, 1023 - 26 - quarter, 26 + quarter + 16) && tablesReady) [[likely]] {
+    const Estimate e = combine(reduce(x), quarter);
+    double r;
+    if (roundsSurely(e.hi, e.lo, e.err, r)) [[likely]]
+      return r;
+  }
+  return quarter == 0 ? sinRare(x) : cosRare(x);
+}
+
 }  // namespace
 
-// Each entry holds its common case; it reaches everything else by tail
-// calls, so the common case saves no registers.
-double exactSin(double x) {
-  if (exponentWithin(x, 1023 - 26, 26 + 16) && tablesReady) [[likely]] {  // 2^-26 <= |x| < 2^16
-    const Estimate e = combine(reduce(x), 0);
-    double r;
-    if (roundsSurely(e.hi, e.lo, e.err, r)) [[likely]]
-      return r;
-  }
-  return sinRare(x);
-}
-
-double exactCos(double x) {
-  if (exponentWithin(x, 1023 - 27, 27 + 16) && tablesReady) [[likely]] {  // 2^-27 <= |x| < 2^16
-    const Estimate e = combine(reduce(x), 1);
-    double r;
-    if (roundsSurely(e.hi, e.lo, e.err, r)) [[likely]]
-      return r;
-  }
-  return cosRare(x);
-}
+double exactSin(double x) { return sinOrCos<0>(x); }
+double exactCos(double x) { return sinOrCos<1>(x); }
 
 double exactAtan2(double y, double x) {
   // a = min(|x|, |y|), b = max, by their bits (a NaN is the largest).

@@ -15,7 +15,6 @@
 #include "capture/progress.h"
 #include "capture/video_export.h"
 #include "driver/report.h"
-#include "driver/schedule.h"
 #include "image/frame_digest.h"
 #include "image/image.h"
 #include "base/asset_manifest.h"
@@ -84,15 +83,6 @@ int failed(const std::string& message) {
   return 1;
 }
 
-NullRun nullRun(const CaptureOptions& options, const CaptureSpan& span) {
-  NullRun run;
-  run.fps = options.fps;
-  run.start = options.start;
-  run.frameLimit = span.count;
-  run.assets = packDirectorySource(options.assets);
-  return run;
-}
-
 // The sound of the span as a WAV file. False (with a message in error) when
 // the module can't be read: a file of silence would claim to be the music.
 bool renderSound(const CaptureOptions& options, const CaptureSpan& span, bool needModule,
@@ -127,8 +117,13 @@ bool captureFrames(const CaptureOptions& options, const CaptureSpan& span, bool 
   const bool everyFrame = options.frames.empty();
   const uint64_t last = everyFrame ? span.count - 1 : *options.frames.rbegin();
   Progress progress(showProgress ? last + 1 : 0, options.fps);
+  NullRun run;
+  run.fps = options.fps;
+  run.start = options.start;
+  run.frameLimit = span.count;
+  run.assets = packDirectorySource(options.assets);
   bool fed = true;
-  const int status = runNull(nullRun(options, span), [&](uint64_t frame, const uint32_t* pixels) {
+  const int status = runNull(run, [&](uint64_t frame, const uint32_t* pixels) {
     if (interruptSignal()) return false;
     if (showProgress) progress.update(frame + 1);
     if (!everyFrame && !options.frames.count(frame)) return true;
@@ -152,8 +147,7 @@ std::vector<fs::path> earlierCapture(const fs::path& dir) {
   std::error_code failure;
   for (fs::directory_iterator it(dir, failure), end; !failure && it != end; it.increment(failure)) {
     const std::string name = utf8Path(it->path().filename());
-    const bool frame = name.size() > 10 && name.compare(0, 6, "frame_") == 0 &&
-                       name.compare(name.size() - 4, 4, ".png") == 0 &&
+    const bool frame = name.size() > 10 && name.starts_with("frame_") && name.ends_with(".png") &&
                        std::all_of(name.begin() + 6, name.end() - 4, [](char c) { return c >= '0' && c <= '9'; });
     if (frame || name == "audio.wav") found.push_back(it->path());
   }
@@ -426,17 +420,14 @@ int runCapture(const CaptureOptions& options) {
   const CaptureKind kind = captureKind(options.output);
   const CaptureSpan span = captureSpan(options.fps, options.start, options.until);
   int status = 1;
-  switch (kind) {
-    case CaptureKind::pictures: status = capturePictures(options, span); break;
-    case CaptureKind::digests: status = captureDigests(options, span); break;
-    case CaptureKind::wav:
-    case CaptureKind::flac: status = captureSound(options, span, kind); break;
-    case CaptureKind::mp4:
-    case CaptureKind::mkv:
-    case CaptureKind::webm:
-    case CaptureKind::gif: status = captureVideo(options, span, kind); break;
-    case CaptureKind::unknown: break;
-  }
+  if (kind == CaptureKind::pictures)
+    status = capturePictures(options, span);
+  else if (kind == CaptureKind::digests)
+    status = captureDigests(options, span);
+  else if (isSound(kind))
+    status = captureSound(options, span, kind);
+  else if (isVideo(kind))
+    status = captureVideo(options, span, kind);
   // A signal that comes after the output is complete stops nothing.
   const int signal = interruptSignal();
   if (signal && status != 0) {

@@ -2,7 +2,6 @@
 
 #include <png.h>
 
-#include <cstdio>
 #include <vector>
 
 namespace vorlith {

@@ -114,12 +114,9 @@ std::string encoderFailure(const std::string& messages, int status) {
     const char* reason = std::strerror(e);
     if (messages.find(reason) != std::string::npos) return reason;
   }
-  std::string last;
-  size_t end = messages.find_last_not_of("\r\n ");
-  if (end != std::string::npos) {
-    const size_t begin = messages.find_last_of('\n', end);
-    last = messages.substr(begin == std::string::npos ? 0 : begin + 1, end + 1 - (begin == std::string::npos ? 0 : begin + 1));
-  }
+  // Else its last message: the last line, without the blanks and breaks after it.
+  const std::string kept = messages.substr(0, messages.find_last_not_of("\r\n ") + 1);
+  const std::string last = kept.substr(kept.find_last_of('\n') + 1);
   std::string text = "ffmpeg failed";
   if (status >= 0) text += " (status " + std::to_string(status) + ")";
   if (!last.empty()) text += ": " + last;

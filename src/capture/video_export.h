@@ -72,7 +72,6 @@ class Encoder {
   // has not, and reaps it.
   void stop(int signal) { child_.stop(signal); }
 
-
  private:
   ChildProcess child_;
 };

@@ -29,13 +29,13 @@ int32_t mulDiv(int32_t a, int32_t b, int32_t c) {
   return static_cast<int32_t>(quotient);
 }
 
-FrameTimer::FrameTimer(const Counter* counter) : counter_(counter), frequency_(counter->frequency()) {}
+FrameTimer::FrameTimer(const Counter* counter) : counter_(counter) {}
 
 void FrameTimer::start() { start_ = counter_->read(); }
 
 int32_t FrameTimer::milliseconds() {
   const uint32_t ticks = static_cast<uint32_t>(counter_->read()) - static_cast<uint32_t>(start_);
-  return mulDiv(static_cast<int32_t>(ticks), 1000, static_cast<int32_t>(static_cast<uint32_t>(frequency_)));
+  return mulDiv(static_cast<int32_t>(ticks), 1000, static_cast<int32_t>(counter_->frequency()));
 }
 
 uint32_t FrameTimer::elapsedMs() { return static_cast<uint32_t>(milliseconds()); }

@@ -66,7 +66,6 @@ class FrameTimer {
 
   const Counter* counter_;
   uint64_t start_ = 0;
-  uint64_t frequency_ = 0;
 };
 
 // The show time a run on the virtual clock at fps reads during its frame k.

@@ -1,7 +1,5 @@
 #include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <iterator>
 
 #include "base/exact_math.h"
 #include "driver/scenes.h"

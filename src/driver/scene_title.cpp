@@ -1,8 +1,6 @@
 // Scene 2: the title over three coloured lights circling the middle of the
 // screen, with rays from a centre swinging left and right. The whole picture
 // fades in from black, holds and fades out.
-#include <cmath>
-
 #include "base/exact_math.h"
 #include "driver/scenes.h"
 #include "driver/schedule.h"

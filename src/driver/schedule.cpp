@@ -38,16 +38,8 @@ void sceneDispatch(Show& show, uint32_t t) {
       show.sceneStarting = true;
     }
   }
-  const Scene& last = scenes[sceneCount - 1];
-  if (!(t >= last.start && t < last.end)) {
-    if (show.currentScene == sceneCount) {
-      show.currentScene = sceneCount + 1;
-      show.sceneStarting = true;
-      show.quit = true;
-    } else if (show.currentScene == sceneCount + 1) {
-      show.quit = true;
-    }
-  }
+  // Past the last window the loop has moved on to the time after the show.
+  if (show.currentScene == sceneCount + 1) show.quit = true;
 }
 
 }  // namespace vorlith

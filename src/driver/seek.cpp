@@ -54,11 +54,10 @@ std::string ShowSeconds::text() const {
   return t;
 }
 
-int ShowSeconds::compare(const ShowSeconds& other) const {
-  if (whole_ != other.whole_) return whole_ < other.whole_ ? -1 : 1;
+std::strong_ordering ShowSeconds::operator<=>(const ShowSeconds& other) const {
+  if (whole_ != other.whole_) return whole_ <=> other.whole_;
   // Without trailing zeros, digit strings compare like the fractions they write.
-  const int c = fraction_.compare(other.fraction_);
-  return c < 0 ? -1 : c > 0 ? 1 : 0;
+  return fraction_.compare(other.fraction_) <=> 0;
 }
 
 ShowSeconds showEnd() { return ShowSeconds::fromMilliseconds(showLengthMs); }

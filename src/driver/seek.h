@@ -3,6 +3,7 @@
 // begins S seconds into the show begins at frame round(S * F) of a whole run,
 // and shows from there exactly what the whole run shows: the frames before
 // it are played off-screen first (see ShowSetup::start).
+#include <compare>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,12 +31,9 @@ class ShowSeconds {
   // "12.5", "0", "182.956"
   std::string text() const;
 
-  // -1, 0 or 1 as this moment comes before, with or after the other.
-  int compare(const ShowSeconds& other) const;
-  bool operator==(const ShowSeconds& other) const { return compare(other) == 0; }
-  bool operator<(const ShowSeconds& other) const { return compare(other) < 0; }
-  bool operator<=(const ShowSeconds& other) const { return compare(other) <= 0; }
-  bool operator>(const ShowSeconds& other) const { return compare(other) > 0; }
+  // Earlier, the same or later moment than the other.
+  std::strong_ordering operator<=>(const ShowSeconds& other) const;
+  bool operator==(const ShowSeconds& other) const = default;
 
  private:
   uint32_t whole_ = 0;

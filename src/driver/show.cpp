@@ -53,13 +53,11 @@ OwnedImage loadPictureIf(const ShowSetup& setup, Asset asset, bool (*fits)(const
   return nullptr;
 }
 
-bool isFramePicture(const Image& picture) { return imageIs(&picture, frameWidth, frameHeight); }
-
 // The end scene copies its picture whole as a frame; a picture of any other
 // size would be read past its end.
 OwnedImage loadEndPicture(const ShowSetup& setup) {
   OwnedImage picture = loadPicture(setup, Asset::endPicture);
-  if (!picture || isFramePicture(*picture)) return picture;
+  if (!picture || imageIs(picture.get(), frameWidth, frameHeight)) return picture;
   imageLoadNotice(setup.notices, "Can't use file (%s): %dx%d pixels, the end picture must be %dx%d",
                   assetPath(Asset::endPicture), picture->width, picture->height, frameWidth, frameHeight);
   return nullptr;

@@ -13,16 +13,9 @@ namespace {
 
 // The surface and the three layers, in the order a snapshot keeps them.
 uint32_t* pixelBuffer(Show& show, int i) {
-  switch (i) {
-    case 0:
-      return show.surface;
-    case 1:
-      return show.layerA ? imageWords(*show.layerA) : nullptr;
-    case 2:
-      return show.layerB ? imageWords(*show.layerB) : nullptr;
-    default:
-      return show.layerC ? imageWords(*show.layerC) : nullptr;
-  }
+  if (i == 0) return show.surface;
+  const OwnedImage& layer = i == 1 ? show.layerA : i == 2 ? show.layerB : show.layerC;
+  return layer ? imageWords(*layer) : nullptr;
 }
 
 const uint32_t* pixelBuffer(const Show& show, int i) { return pixelBuffer(const_cast<Show&>(show), i); }
@@ -49,6 +42,41 @@ void copyOut(const std::vector<T>& from, T* to, size_t count) {
   std::copy_n(from.begin(), std::min(count, from.size()), to);
 }
 
+// What a snapshot keeps of the show besides its clocks and pixels, each part
+// paired with its place in the snapshot: field(a, b) for a value, list(items,
+// count, kept) for an array. One list for saving and restoring alike.
+template <typename ShowRef, typename SnapshotRef, typename Field, typename List>
+void eachPart(ShowRef& show, SnapshotRef& s, Field field, List list) {
+  field(show.frameIndex, s.frameIndex);
+  field(show.currentScene, s.currentScene);
+  field(show.sceneStarting, s.sceneStarting);
+  field(show.timedScene, s.timedScene);
+  field(show.clearAfterPresent, s.clearAfterPresent);
+  field(show.quit, s.quit);
+  field(show.cubeScene, s.cubeScene);
+  field(show.tunnelScene, s.tunnelScene);
+
+  auto& cube = show.cube;
+  field(cube.colour, s.cubeColour);
+  field(cube.intensity, s.cubeIntensity);
+  field(cube.drawCount, s.cubeDrawCount);
+  const size_t remembered = cube.rotations && cube.colours ? static_cast<size_t>(cube.capacity) : 0;
+  list(cube.rotations.get(), remembered, s.cubeRotations);
+  list(cube.colours.get(), remembered, s.cubeColours);
+
+  list(show.blobs.particles.get(), static_cast<size_t>(show.blobs.particleCount), s.particles);
+  field(show.blobs.angleX, s.blobAngles[0]);
+  field(show.blobs.angleY, s.blobAngles[1]);
+  field(show.blobs.angleZ, s.blobAngles[2]);
+  list(show.titleLights.lights.get(), static_cast<size_t>(show.titleLights.lightCount), s.titleLights);
+  list(show.tunnelLights.lights.get(), static_cast<size_t>(show.tunnelLights.lightCount), s.tunnelLights);
+
+  field(show.tunnel.cameraPosition, s.cameraPosition);
+  field(show.tunnel.lightPosition, s.lightPosition);
+  field(show.tunnel.rotation, s.rotation);
+  for (int i = 0; i < 3; ++i) field(show.tunnel.angles[i], s.tunnelAngles[i]);
+}
+
 }  // namespace
 
 size_t ShowSnapshot::bytes() const {
@@ -61,39 +89,13 @@ size_t ShowSnapshot::bytes() const {
 }
 
 bool snapshotSave(const Show& show, uint32_t fps, bool withPixels, ShowSnapshot& s) {
-  s.frameIndex = show.frameIndex;
+  bool ok = true;
+  eachPart(
+      show, s, [](const auto& from, auto& to) { to = from; },
+      [&ok](const auto* items, size_t count, auto& kept) { ok = ok && copyInto(kept, items, count); });
   s.fps = fps;
-  s.currentScene = show.currentScene;
-  s.sceneStarting = show.sceneStarting;
-  s.timedScene = show.timedScene;
-  s.clearAfterPresent = show.clearAfterPresent;
-  s.quit = show.quit;
   s.showTimerStart = show.showTimer.startTicks();
   s.sceneTimerStart = show.sceneTimer.startTicks();
-  s.cubeScene = show.cubeScene;
-  s.tunnelScene = show.tunnelScene;
-
-  const VectorCube& cube = show.cube;
-  s.cubeColour = cube.colour;
-  s.cubeIntensity = cube.intensity;
-  s.cubeDrawCount = cube.drawCount;
-  const size_t remembered = cube.rotations && cube.colours ? static_cast<size_t>(cube.capacity) : 0;
-  bool ok = copyInto(s.cubeRotations, cube.rotations, remembered) && copyInto(s.cubeColours, cube.colours, remembered);
-
-  const BlobField& blobs = show.blobs;
-  ok = ok && copyInto(s.particles, blobs.particles.get(), static_cast<size_t>(blobs.particleCount));
-  s.blobAngles[0] = blobs.angleX;
-  s.blobAngles[1] = blobs.angleY;
-  s.blobAngles[2] = blobs.angleZ;
-  ok = ok && copyInto(s.titleLights, show.titleLights.lights.get(), static_cast<size_t>(show.titleLights.lightCount));
-  ok = ok && copyInto(s.tunnelLights, show.tunnelLights.lights.get(), static_cast<size_t>(show.tunnelLights.lightCount));
-
-  const Tunnel& tunnel = show.tunnel;
-  s.cameraPosition = tunnel.cameraPosition;
-  s.lightPosition = tunnel.lightPosition;
-  s.rotation = tunnel.rotation;
-  std::copy_n(tunnel.angles, 3, s.tunnelAngles);
-
   s.hasPixels = withPixels;
   for (int i = 0; i < 4; ++i) {
     const uint32_t* words = pixelBuffer(show, i);
@@ -114,42 +116,14 @@ void showCanonicalPixels(Show& show) {
 }
 
 void snapshotRestore(Show& show, const ShowSnapshot& s) {
-  show.frameIndex = s.frameIndex;
-  show.currentScene = s.currentScene;
-  show.sceneStarting = s.sceneStarting;
-  show.timedScene = s.timedScene;
-  show.clearAfterPresent = s.clearAfterPresent;
-  show.quit = s.quit;
+  eachPart(
+      show, s, [](auto& to, const auto& from) { to = from; },
+      [](auto* items, size_t count, const auto& kept) {
+        if (items) copyOut(kept, items, count);
+      });
   show.counter->hold(0);
   show.showTimer.startAt(s.showTimerStart);
   show.sceneTimer.startAt(s.sceneTimerStart);
-  show.cubeScene = s.cubeScene;
-  show.tunnelScene = s.tunnelScene;
-
-  VectorCube& cube = show.cube;
-  cube.colour = s.cubeColour;
-  cube.intensity = s.cubeIntensity;
-  cube.drawCount = s.cubeDrawCount;
-  if (cube.rotations && cube.colours) {
-    copyOut(s.cubeRotations, cube.rotations, static_cast<size_t>(cube.capacity));
-    copyOut(s.cubeColours, cube.colours, static_cast<size_t>(cube.capacity));
-  }
-
-  BlobField& blobs = show.blobs;
-  if (blobs.particles) copyOut(s.particles, blobs.particles.get(), static_cast<size_t>(blobs.particleCount));
-  blobs.angleX = s.blobAngles[0];
-  blobs.angleY = s.blobAngles[1];
-  blobs.angleZ = s.blobAngles[2];
-  if (show.titleLights.lights)
-    copyOut(s.titleLights, show.titleLights.lights.get(), static_cast<size_t>(show.titleLights.lightCount));
-  if (show.tunnelLights.lights)
-    copyOut(s.tunnelLights, show.tunnelLights.lights.get(), static_cast<size_t>(show.tunnelLights.lightCount));
-
-  Tunnel& tunnel = show.tunnel;
-  tunnel.cameraPosition = s.cameraPosition;
-  tunnel.lightPosition = s.lightPosition;
-  tunnel.rotation = s.rotation;
-  std::copy_n(s.tunnelAngles, 3, tunnel.angles);
 
   if (!s.hasPixels) {
     showCanonicalPixels(show);
@@ -217,11 +191,7 @@ uint64_t showAdvanceTo(Show& show, uint64_t target, uint32_t fps, SnapshotStore*
   } else {
     uint64_t i = played;
     while (i > 0 && !fresh[i - 1]) --i;
-    if (i > 0) {
-      snapshotRestore(show, before[i - 1]);
-    } else {
-      snapshotRestore(show, origin);
-    }
+    snapshotRestore(show, i > 0 ? before[i - 1] : origin);
     const uint64_t first = show.frameIndex;
     while (show.frameIndex < target && !show.quit) showPlayOffScreen(show, fps);
     drawn = target - first;

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdlib>
-#include <new>
 
 #include "effects/overbright.h"
 #include "effects/truncate.h"
@@ -81,7 +79,7 @@ void BlobField::init(int count, OwnedImage picture) {
   destroy();
   buildAngleTables(sinTable, cosTable);
   count = std::max(count, 0);
-  particles.reset(new (std::nothrow) BlobParticle[count]());
+  particles = zeroedArray<BlobParticle>(static_cast<size_t>(count));
   particleCount = particles ? count : 0;
   for (int i = 0; i < particleCount; ++i) {
     BlobParticle& p = particles[i];

@@ -2,18 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
 
 #include "effects/overbright.h"
 
 namespace vorlith {
 
 namespace {
-
-template <typename T>
-std::unique_ptr<T[]> allocate(size_t count) {
-  return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
-}
 
 int32_t channel(int32_t value) { return std::clamp(value, 0, 255); }
 
@@ -34,9 +28,10 @@ void LightField::init(int count, int32_t fieldWidth, int32_t fieldHeight) {
   const int32_t n = std::max(0, count);
   const size_t mirroredWidth = w > 0 ? 2 * static_cast<size_t>(w) - 1 : 0;
 
-  lights = allocate<Light>(static_cast<size_t>(n));
-  additions_ = allocate<uint32_t>(static_cast<size_t>(n) * 256);
-  levels_ = allocate<uint8_t>(mirroredWidth * static_cast<size_t>(h));
+  // Zeroed: every light starts at (0, 0) in black.
+  lights = zeroedArray<Light>(static_cast<size_t>(n));
+  additions_ = zeroedArray<uint32_t>(static_cast<size_t>(n) * 256);
+  levels_ = zeroedArray<uint8_t>(mirroredWidth * static_cast<size_t>(h));
   if (!lights || !additions_ || !levels_) {
     destroy();
     return;
@@ -56,7 +51,6 @@ void LightField::init(int count, int32_t fieldWidth, int32_t fieldHeight) {
       middle[-dx] = level;
     }
   }
-  for (int32_t i = 0; i < n; ++i) lights[i] = Light{0, 0, 0, 0, 0, 0};
 }
 
 void LightField::setLightPosition(int index, int x, int y) {

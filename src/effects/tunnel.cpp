@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <new>
 
 #include "image/image.h"
 #include "base/exact_math.h"
@@ -19,11 +18,6 @@ constexpr float focalDistance = 128.0f;
 constexpr double rowsPerRadian = 81.48733086304505;
 // One texture column per 5 units of depth.
 constexpr double columnsPerUnit = 0.2;
-
-template <typename T>
-std::unique_ptr<T[]> allocateZeroed(size_t count) {
-  return std::unique_ptr<T[]>(new (std::nothrow) T[count]());
-}
 
 // The per-line and per-block steps: (to - from) / 8 rounded towards minus
 // infinity, in 32-bit wrap-around arithmetic.
@@ -131,15 +125,15 @@ bool Tunnel::init(float r) {
   radius = r;
   radiusSquared = static_cast<float>(static_cast<double>(r) * r);
 
-  palette = allocateZeroed<uint8_t>(tunnelPaletteBytes);
-  shadeTable = allocateZeroed<uint32_t>(tunnelShadeLevels * 256);
-  sinTable = allocateZeroed<float>(sineTableSize);
-  cosTable = allocateZeroed<float>(sineTableSize);
+  palette = zeroedArray<uint8_t>(tunnelPaletteBytes);
+  shadeTable = zeroedArray<uint32_t>(tunnelShadeLevels * 256);
+  sinTable = zeroedArray<float>(sineTableSize);
+  cosTable = zeroedArray<float>(sineTableSize);
   // Zeroed grids draw black (column 0, row 0, level 0) until the first trace.
-  uGrid = allocateZeroed<int32_t>(tunnelGridSize);
-  vGrid = allocateZeroed<int32_t>(tunnelGridSize);
-  lightGrid = allocateZeroed<int32_t>(tunnelGridSize);
-  rayTable = allocateZeroed<Vector3>(tunnelGridSize);
+  uGrid = zeroedArray<int32_t>(tunnelGridSize);
+  vGrid = zeroedArray<int32_t>(tunnelGridSize);
+  lightGrid = zeroedArray<int32_t>(tunnelGridSize);
+  rayTable = zeroedArray<Vector3>(tunnelGridSize);
   if (!palette || !shadeTable || !sinTable || !cosTable || !uGrid || !vGrid || !lightGrid || !rayTable) {
     destroy();
     return false;
@@ -165,7 +159,7 @@ bool Tunnel::init(float r) {
 bool Tunnel::setTexture(const TunnelTextureFile& file) {
   if (!palette || !shadeTable) return false;  // init has not run: nothing to fill
   // A texture given again is rebuilt in place.
-  if (!textureStorage_) textureStorage_ = allocateZeroed<uint8_t>(tunnelTextureBytes + 33);
+  if (!textureStorage_) textureStorage_ = zeroedArray<uint8_t>(tunnelTextureBytes + 33);
   if (!textureStorage_) return false;
 
   // The texture starts on an even address.

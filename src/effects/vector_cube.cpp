@@ -1,8 +1,6 @@
 #include "effects/vector_cube.h"
 
-#include <cmath>
 #include <cstring>
-#include <new>
 
 #include "effects/truncate.h"
 #include "image/additive_line.h"
@@ -22,8 +20,6 @@ constexpr VectorCube::Edge cubeEdges[12] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 
 
 void VectorCube::init(int n) {
   destroy();
-  capacity = 0;
-  drawCount = 0;
   nearScale = 1.0f;
   farScale = 1.0f;
   edges = edgeTable;
@@ -33,8 +29,8 @@ void VectorCube::init(int n) {
   std::memcpy(vertices, cubeCorners, sizeof vertices);
   std::memcpy(edgeTable, cubeEdges, sizeof edgeTable);
   if (n < 1) return;
-  rotations = new (std::nothrow) Rotation[n]();
-  colours = new (std::nothrow) uint32_t[n]();
+  rotations = zeroedArray<Rotation>(static_cast<size_t>(n));
+  colours = zeroedArray<uint32_t>(static_cast<size_t>(n));
   if (!rotations || !colours) {
     destroy();
     return;
@@ -96,15 +92,13 @@ void VectorCube::advance() {
 void VectorCube::age() {
   // Every state moves one place down the memory; entry 0 keeps its values
   // until the next setRotation and draw overwrite them.
-  std::memmove(rotations + 1, rotations, sizeof(Rotation) * (capacity - 1));
-  std::memmove(colours + 1, colours, sizeof(uint32_t) * (capacity - 1));
+  std::memmove(rotations.get() + 1, rotations.get(), sizeof(Rotation) * (capacity - 1));
+  std::memmove(colours.get() + 1, colours.get(), sizeof(uint32_t) * (capacity - 1));
 }
 
 void VectorCube::destroy() {
-  delete[] rotations;
-  delete[] colours;
-  rotations = nullptr;
-  colours = nullptr;
+  rotations.reset();
+  colours.reset();
   capacity = 0;
   drawCount = 0;
 }

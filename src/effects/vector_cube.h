@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "image/image.h"
 
@@ -43,8 +44,8 @@ class VectorCube {
   int32_t intensity = 127;
   float sinTable[256] = {};
   float cosTable[256] = {};
-  Rotation* rotations = nullptr;  // entry 0 newest
-  uint32_t* colours = nullptr;    // entry 0 newest
+  std::unique_ptr<Rotation[]> rotations;  // entry 0 newest
+  std::unique_ptr<uint32_t[]> colours;    // entry 0 newest
   Point vertices[8] = {};
   Point projected[8] = {};  // screen x, screen y, depth of the state being drawn
   Edge edgeTable[12] = {};

@@ -1,11 +1,9 @@
 #include "image/image.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <vector>
 
 namespace vorlith {
 
@@ -71,19 +69,13 @@ Image* decodeTga(const uint8_t* bytes, size_t size, const char* name, const Noti
     return nullptr;
   }
 
-  auto* image = new (std::nothrow) Image{width, height, depth, imageBytesPerLine(width, depth), nullptr};
+  // Zeroed, so the bytes that a file which stops short does not supply are black.
+  Image* image = imageCreate(width, height, depth);
   if (!image) {
     imageLoadNotice(notices, "Cant's malloc (%s)", name);
     return nullptr;
   }
   const size_t pixelBytes = static_cast<size_t>(image->bytesPerLine) * static_cast<size_t>(height);
-  // Zeroed, so the bytes that a file which stops short does not supply are black.
-  if (pixelBytes > 0) image->pixels = static_cast<uint8_t*>(std::calloc(pixelBytes, 1));
-  if (pixelBytes > 0 && !image->pixels) {
-    imageLoadNotice(notices, "Cant's malloc (%s)", name);
-    delete image;
-    return nullptr;
-  }
   // A picture with no pixel byte in its file (or no pixels at all) is refused;
   // one that stops short keeps what is there.
   const size_t present = std::min(size - headerBytes, pixelBytes);
@@ -96,13 +88,10 @@ Image* decodeTga(const uint8_t* bytes, size_t size, const char* name, const Noti
   image->bitsPerPixel = 32;
 
   // TGA stores the bottom row first: exchange rows so that row 0 is the top.
-  std::vector<uint8_t> row(static_cast<size_t>(image->bytesPerLine));
   for (int i = 0; i < height / 2; ++i) {
     uint8_t* upper = image->pixels + static_cast<size_t>(i) * image->bytesPerLine;
     uint8_t* lower = image->pixels + static_cast<size_t>(height - 1 - i) * image->bytesPerLine;
-    std::memcpy(row.data(), upper, row.size());
-    std::memcpy(upper, lower, row.size());
-    std::memcpy(lower, row.data(), row.size());
+    std::swap_ranges(upper, upper + image->bytesPerLine, lower);
   }
   return image;
 }

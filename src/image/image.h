@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <new>
 
 #include "base/asset_source.h"
 #include "base/notice.h"
@@ -72,6 +73,12 @@ struct ImageFree {
   void operator()(Image* image) const { imageFree(image); }
 };
 using OwnedImage = std::unique_ptr<Image, ImageFree>;
+
+// count value-initialised (zeroed) elements, or null when memory is short.
+template <typename T>
+std::unique_ptr<T[]> zeroedArray(size_t count) {
+  return std::unique_ptr<T[]>(new (std::nothrow) T[count]());
+}
 
 // The pixels as 32-bit words.
 inline uint32_t* imageWords(const Image& image) { return reinterpret_cast<uint32_t*>(image.pixels); }

@@ -60,6 +60,17 @@ inline Ray rayBetween(int x0, int y0, int x1, int y1) {
   return ray;
 }
 
+// Every ray of the fan from the centre (cx, cy), in drawing order, each
+// handed to walk(src, dst, start, ray) with the centre's word offset.
+template <typename Walk>
+inline void walkFan(const uint8_t* src, uint8_t* dst, int cx, int cy, Walk walk) {
+  const int centre = cy * frameWidth + cx;
+  for (int i = 0; i < fanSize; ++i) {
+    const Point end = fanEnd(i);
+    walk(src, dst, centre, rayBetween(cx, cy, end.x, end.y));
+  }
+}
+
 // The plain form of the fan (light_rays.cpp), one ray after another, on raw
 // frames and a centre the checks have accepted.
 void drawRaysPlain(const uint8_t* src, uint8_t* dst, int cx, int cy);

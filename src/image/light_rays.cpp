@@ -67,13 +67,7 @@ bool framesOverlap(const uint8_t* a, const uint8_t* b) {
 
 }  // namespace
 
-void drawRaysPlain(const uint8_t* src, uint8_t* dst, int cx, int cy) {
-  const int centre = cy * frameWidth + cx;
-  for (int i = 0; i < fanSize; ++i) {
-    const Point end = fanEnd(i);
-    walkRay(src, dst, centre, rayBetween(cx, cy, end.x, end.y));
-  }
-}
+void drawRaysPlain(const uint8_t* src, uint8_t* dst, int cx, int cy) { walkFan(src, dst, cx, cy, walkRay); }
 
 }  // namespace vorlith::rays
 

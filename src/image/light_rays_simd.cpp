@@ -67,11 +67,7 @@ __attribute__((target("sse2"))) void walkRaySse2(const uint8_t* src, uint8_t* ds
 }
 
 __attribute__((target("sse2"))) void drawRaysSse2(const uint8_t* src, uint8_t* dst, int cx, int cy) {
-  const int centre = cy * frameWidth + cx;
-  for (int i = 0; i < fanSize; ++i) {
-    const Point end = fanEnd(i);
-    walkRaySse2(src, dst, centre, rayBetween(cx, cy, end.x, end.y));
-  }
+  walkFan(src, dst, cx, cy, walkRaySse2);
 }
 
 #endif
@@ -325,13 +321,7 @@ void walkRaySimd128(const uint8_t* src, uint8_t* dst, int start, const Ray& ray)
   }
 }
 
-void drawRaysSimd128(const uint8_t* src, uint8_t* dst, int cx, int cy) {
-  const int centre = cy * frameWidth + cx;
-  for (int i = 0; i < fanSize; ++i) {
-    const Point end = fanEnd(i);
-    walkRaySimd128(src, dst, centre, rayBetween(cx, cy, end.x, end.y));
-  }
-}
+void drawRaysSimd128(const uint8_t* src, uint8_t* dst, int cx, int cy) { walkFan(src, dst, cx, cy, walkRaySimd128); }
 
 // One step of four rays side by side, as in the AVX2 form: the four source
 // pixels are loaded one by one (SIMD128 has no gather), their channels worked

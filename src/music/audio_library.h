@@ -41,7 +41,6 @@ enum AudioError : int {
   audioErrorMemory = 1,
   audioErrorFileOpen = 2,
   audioErrorInit = 8,
-  audioErrorStart = 9,
   audioErrorAlready = 14,
   audioErrorHandle = 5,
   audioErrorDevice = 23,
@@ -54,5 +53,42 @@ constexpr int audioFileError(const AssetFile& file) {
   if (file.status == AssetStatus::ok) return audioOk;
   return file.status == AssetStatus::tooLarge ? audioErrorMemory : audioErrorFileOpen;
 }
+
+// What a library that holds one module keeps between calls: whether its
+// output is open and a module loaded, and the code of the last failure. Each
+// call makes its checks here first, in the order the player relies on, and
+// does its own work only when they pass.
+struct AudioState {
+  // The handle of the one module.
+  static constexpr uint32_t moduleHandle = 1;
+
+  int error = audioOk;
+  bool open = false;
+  bool loaded = false;
+
+  bool fail(int code) {
+    error = code;
+    return false;
+  }
+  bool succeed() {
+    error = audioOk;
+    return true;
+  }
+  // A module may be loaded: the output is open and the source gave the file.
+  bool mayLoad(const AssetFile& file) {
+    if (!open) return fail(audioErrorInit);
+    error = audioFileError(file);
+    return error == audioOk;
+  }
+  // A module was loaded: its handle.
+  uint32_t moduleLoaded() {
+    loaded = true;
+    error = audioOk;
+    return moduleHandle;
+  }
+  bool mayStart() { return open ? succeed() : fail(audioErrorInit); }
+  bool mayPlay(uint32_t handle) { return handle == moduleHandle && loaded ? succeed() : fail(audioErrorHandle); }
+  void close() { open = loaded = false; }
+};
 
 }  // namespace vorlith

@@ -11,10 +11,6 @@
 
 namespace vorlith {
 
-namespace {
-constexpr uint32_t moduleHandle = 1;
-}  // namespace
-
 std::unique_ptr<openmpt::module> openModule(const uint8_t* bytes, size_t size, int& error) {
   try {
     std::ostringstream log;  // load warnings stay with the module, not on stderr
@@ -46,7 +42,7 @@ OpenmptAudio::OpenmptAudio(bool output) : output_(output) {
   library_.musicPlayEx = [](void* c, uint32_t handle, uint32_t, int, bool reset) {
     return static_cast<OpenmptAudio*>(c)->play(handle, reset);
   };
-  library_.errorGetCode = [](void* c) { return static_cast<OpenmptAudio*>(c)->lastError_; };
+  library_.errorGetCode = [](void* c) { return static_cast<OpenmptAudio*>(c)->state_.error; };
   library_.setPositionMs = [](void* c, uint32_t ms) { static_cast<OpenmptAudio*>(c)->setPosition(ms); };
   library_.free = [](void* c) { static_cast<OpenmptAudio*>(c)->free(); };
 }
@@ -58,7 +54,7 @@ const AudioLibrary* silentAudioLibrary() {
     AudioLibrary a;
     a.getVersion = [](void*) { return audioLibraryVersion; };
     a.init = [](void*, int, uint32_t, uint32_t) { return true; };
-    a.musicLoad = [](void*, const AssetFile&) { return moduleHandle; };
+    a.musicLoad = [](void*, const AssetFile&) { return AudioState::moduleHandle; };
     a.start = [](void*) { return true; };
     a.musicPlayEx = [](void*, uint32_t, uint32_t, int, bool) { return true; };
     a.errorGetCode = [](void*) { return 0; };
@@ -78,15 +74,11 @@ void OpenmptAudio::noDeviceHint() {
 }
 
 bool OpenmptAudio::init(int, uint32_t frequency) {
-  if (initialised_) {
-    lastError_ = audioErrorAlready;
-    return false;
-  }
+  if (state_.open) return state_.fail(audioErrorAlready);
   if (output_) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
       noDeviceHint();
-      lastError_ = audioErrorDevice;
-      return false;
+      return state_.fail(audioErrorDevice);
     }
     SDL_AudioSpec want{};
     want.freq = static_cast<int>(frequency);
@@ -100,51 +92,36 @@ bool OpenmptAudio::init(int, uint32_t frequency) {
     if (device_ == 0) {
       noDeviceHint();
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
-      lastError_ = audioErrorDevice;
-      return false;
+      return state_.fail(audioErrorDevice);
     }
   }
-  initialised_ = true;
-  lastError_ = audioOk;
-  return true;
+  state_.open = true;
+  return state_.succeed();
 }
 
 uint32_t OpenmptAudio::load(const AssetFile& file) {
-  if (!initialised_) {
-    lastError_ = audioErrorInit;
-    return 0;
-  }
-  lastError_ = audioFileError(file);
-  if (lastError_ != audioOk) return 0;
-  auto module = openModule(file.bytes.data(), file.bytes.size(), lastError_);
+  if (!state_.mayLoad(file)) return 0;
+  auto module = openModule(file.bytes.data(), file.bytes.size(), state_.error);
   if (!module) return 0;
   if (output_) SDL_LockAudioDevice(device_);
   module_ = std::move(module);
   playing_ = false;
   if (output_) SDL_UnlockAudioDevice(device_);
-  return moduleHandle;
+  return state_.moduleLoaded();
 }
 
 bool OpenmptAudio::start() {
-  if (!initialised_) {
-    lastError_ = audioErrorInit;
-    return false;
-  }
+  if (!state_.mayStart()) return false;
   if (output_) SDL_PauseAudioDevice(device_, 0);
-  lastError_ = audioOk;
   return true;
 }
 
 bool OpenmptAudio::play(uint32_t handle, bool reset) {
-  if (handle != moduleHandle || !module_) {
-    lastError_ = audioErrorHandle;
-    return false;
-  }
+  if (!state_.mayPlay(handle)) return false;
   if (output_) SDL_LockAudioDevice(device_);
   if (reset) module_->set_position_order_row(0, 0);
   playing_ = true;
   if (output_) SDL_UnlockAudioDevice(device_);
-  lastError_ = audioOk;
   return true;
 }
 
@@ -174,7 +151,7 @@ void OpenmptAudio::free() {
   device_ = 0;
   module_.reset();
   playing_ = false;
-  initialised_ = false;
+  state_.close();
 }
 
 void OpenmptAudio::callback(void* context, uint8_t* stream, int length) {
@@ -184,10 +161,8 @@ void OpenmptAudio::callback(void* context, uint8_t* stream, int length) {
   size_t made = 0;
   if (self->playing_ && self->module_) made = self->module_->read_interleaved_stereo(audioSampleRate, frames, samples);
   std::memset(samples + made * 2, 0, (frames - made) * 4);
-  if (!self->playing_) return;
   uint64_t audible = 0;
   for (size_t i = 0; i < made; ++i) audible += (samples[2 * i] | samples[2 * i + 1]) != 0;
-  self->framesPlayed_ += frames;
   self->audibleFrames_ += audible;
 }
 

@@ -25,9 +25,8 @@ class OpenmptAudio {
 
   const AudioLibrary* library() const { return &library_; }
 
-  // Sample frames the output has asked for while the module was playing, and
-  // how many of them were not silent (read from any thread).
-  uint64_t framesPlayed() const { return framesPlayed_.load(); }
+  // Sample frames the output has played from the module that were not
+  // silent (read from any thread).
   uint64_t audibleFrames() const { return audibleFrames_.load(); }
 
  private:
@@ -42,12 +41,10 @@ class OpenmptAudio {
 
   AudioLibrary library_;
   bool output_;
-  bool initialised_ = false;
+  AudioState state_;
   uint32_t device_ = 0;
-  int lastError_ = audioOk;
   std::unique_ptr<openmpt::module> module_;
   bool playing_ = false;  // read by the callback with the device locked
-  std::atomic<uint64_t> framesPlayed_{0};
   std::atomic<uint64_t> audibleFrames_{0};
 };
 

@@ -195,15 +195,11 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
 
-  int input[2], output[2];
-  if (::pipe2(input, O_CLOEXEC) != 0) {
+  int input[2] = {-1, -1}, output[2];
+  if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0) {
     error = std::string("can't make a pipe: ") + std::strerror(errno);
-    return false;
-  }
-  if (::pipe2(output, O_CLOEXEC) != 0) {
-    error = std::string("can't make a pipe: ") + std::strerror(errno);
-    ::close(input[0]);
-    ::close(input[1]);
+    if (input[0] >= 0) ::close(input[0]);
+    if (input[1] >= 0) ::close(input[1]);
     return false;
   }
   const pid_t parent = ::getpid();

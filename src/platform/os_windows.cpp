@@ -50,9 +50,7 @@ std::string systemReason(DWORD code) {
                                  nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string reason = n ? utf8(std::wstring_view(text, n)) : "error " + std::to_string(code);
   if (text) LocalFree(text);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' ||
-                             reason.back() == '.'))
-    reason.pop_back();
+  reason.erase(reason.find_last_not_of("\r\n .") + 1);
   return reason;
 }
 

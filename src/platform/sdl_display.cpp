@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 #include "base/notice.h"
@@ -122,15 +123,11 @@ bool SdlDisplay::openRenderer() {
   // Some drivers refuse vsync; then the display paces the frames itself.
   renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
   if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
-  if (renderer_ && drawsInSoftware(renderer_)) {
-    SDL_DestroyRenderer(renderer_);
-    renderer_ = nullptr;
-  }
-  if (!renderer_) return false;
-  texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, frameWidth_,
-                               frameHeight_);
+  if (renderer_ && !drawsInSoftware(renderer_))
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, frameWidth_,
+                                 frameHeight_);
   if (!texture_) {
-    SDL_DestroyRenderer(renderer_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
     renderer_ = nullptr;
     return false;
   }
@@ -300,16 +297,13 @@ bool isSet(const char* name) {
 
 bool displayReachable(std::string& why) {
   const bool chosen = isSet("SDL_VIDEODRIVER");
-  int status = 0;
-  if (!isSet("WAYLAND_DISPLAY") && !isSet("XDG_RUNTIME_DIR")) {
-    // No Wayland can be reached here: nothing worth reading is lost (with no
-    // Wayland session at all, libwayland prints an error of its own when SDL
-    // merely looks for one).
-    QuietStderr quiet;
-    status = SDL_InitSubSystem(SDL_INIT_VIDEO);
-  } else {
-    status = SDL_InitSubSystem(SDL_INIT_VIDEO);
-  }
+  // Where no Wayland can be reached, its probe is silenced: nothing worth
+  // reading is lost (with no Wayland session at all, libwayland prints an
+  // error of its own when SDL merely looks for one).
+  std::optional<QuietStderr> quiet;
+  if (!isSet("WAYLAND_DISPLAY") && !isSet("XDG_RUNTIME_DIR")) quiet.emplace();
+  const int status = SDL_InitSubSystem(SDL_INIT_VIDEO);
+  quiet.reset();
   if (status != 0) {
     why = std::string("can't open a window: ") + SDL_GetError();
     return false;

@@ -98,9 +98,7 @@ struct WebPort {
   alignas(16) uint8_t rgba[frameBytes];
 
   int audioMode = audioPlay;
-  int audioError = audioOk;
-  bool audioReady = false;
-  bool moduleLoaded = false;
+  AudioState audio;
 
   // Frames presented in the present mode since it was chosen, for digest lines.
   uint64_t presented = 0;
@@ -180,53 +178,33 @@ AudioLibrary webAudio(WebPort& self) {
   a.getVersion = [](void*) { return audioLibraryVersion; };
   a.init = [](void* c, int, uint32_t, uint32_t) {
     auto& s = *static_cast<WebPort*>(c);
-    s.audioReady = s.audioMode != audioPlay || pageAudioInit();
-    s.audioError = s.audioReady ? audioOk : audioErrorDevice;
-    return s.audioReady;
+    s.audio.open = s.audioMode != audioPlay || pageAudioInit();
+    return s.audio.open ? s.audio.succeed() : s.audio.fail(audioErrorDevice);
   };
   a.musicLoad = [](void* c, const AssetFile& file) -> uint32_t {
     auto& s = *static_cast<WebPort*>(c);
-    if (!s.audioReady) {
-      s.audioError = audioErrorInit;
-      return 0;
-    }
-    if (s.audioMode == audioSilent) {
-      s.moduleLoaded = true;
-      s.audioError = audioOk;
-      return 1;
-    }
-    s.audioError = audioFileError(file);
-    if (s.audioError != audioOk) return 0;
+    // A muted run has no file to check.
+    if (s.audioMode == audioSilent && s.audio.open) return s.audio.moduleLoaded();
+    if (!s.audio.mayLoad(file)) return 0;
     if (!looksLikeModule(file.bytes.data(), file.bytes.size())) {
-      s.audioError = audioErrorFileFormat;
+      s.audio.fail(audioErrorFileFormat);
       return 0;
     }
     if (s.audioMode == audioPlay) pageAudioModule(file.bytes.data(), static_cast<int>(file.bytes.size()));
-    s.moduleLoaded = true;
-    s.audioError = audioOk;
-    return 1;
+    return s.audio.moduleLoaded();
   };
-  a.start = [](void* c) {
-    auto& s = *static_cast<WebPort*>(c);
-    s.audioError = s.audioReady ? audioOk : audioErrorInit;
-    return s.audioReady;
-  };
+  a.start = [](void* c) { return static_cast<WebPort*>(c)->audio.mayStart(); };
   a.musicPlayEx = [](void* c, uint32_t handle, uint32_t, int, bool) {
     auto& s = *static_cast<WebPort*>(c);
-    if (handle != 1 || !s.moduleLoaded) {
-      s.audioError = audioErrorHandle;
-      return false;
-    }
+    if (!s.audio.mayPlay(handle)) return false;
     if (s.audioMode == audioPlay) pageAudioPlay();
-    s.audioError = audioOk;
     return true;
   };
-  a.errorGetCode = [](void* c) { return static_cast<WebPort*>(c)->audioError; };
+  a.errorGetCode = [](void* c) { return static_cast<WebPort*>(c)->audio.error; };
   a.free = [](void* c) {
     auto& s = *static_cast<WebPort*>(c);
-    if (s.audioMode == audioPlay && s.audioReady) pageAudioFree();
-    s.audioReady = false;
-    s.moduleLoaded = false;
+    if (s.audioMode == audioPlay && s.audio.open) pageAudioFree();
+    s.audio.close();
   };
   return a;
 }
