@@ -149,7 +149,9 @@ export function showTests(engine, { noSound = false, fromStartDigests = false } 
       // time since (the show runs at one second a second).
       const atSecond = started.showTime - (started.since - 1000);
       t.diagnostic(`#t=47.7: ${started.showTime} ms at ${started.since.toFixed(0)} ms after Play, at ${started.rate} fps`);
-      assert.ok(atSecond >= 48000 && atSecond <= 49000, `show time ${started.showTime} ms ${started.since} ms after Play`);
+      // About 48 to 49 s: WebKitGTK's music clock, which knows no output
+      // latency, runs up to a few hundred milliseconds ahead at first.
+      assert.ok(atSecond >= 48000 && atSecond <= 49500, `show time ${started.showTime} ms ${started.since} ms after Play`);
       const rate = started.rate;
 
       // Each seek shows the program's frame round(S * rate) at that rate, at once.
