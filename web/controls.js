@@ -38,6 +38,7 @@ export function installControls(player, elements) {
   function showBar() {
     if (!player.playing()) return;
     bar.hidden = false;
+    update();
     stage.classList.add('pointer');
     clearTimeout(hideTimer);
     hideTimer = setTimeout(() => {
@@ -53,22 +54,28 @@ export function installControls(player, elements) {
     stage.classList.remove('pointer');
   }
 
-  // The bar and the media session follow the show, frame by frame.
-  function update() {
+  // The bar follows the show frame by frame while it is shown; the media
+  // session is told the position when the show jumps or stops or goes on
+  // (it runs the position on by itself in between).
+  let sessionState = null;
+  function update(moved = false) {
     const t = player.time();
-    played.style.width = `${Math.min(100, (100 * t) / player.length)}%`;
-    time.textContent = `${clockText(t)} / ${clockText(player.length)}`;
-    toggle.textContent = player.paused() ? '▶' : '❚❚';
-    toggle.setAttribute('aria-label', player.paused() ? 'Play' : 'Pause');
-    track.setAttribute('aria-valuenow', t.toFixed(1));
-    if (navigator.mediaSession && navigator.mediaSession.setPositionState) {
-      try {
-        navigator.mediaSession.setPositionState({ duration: player.length, playbackRate: 1, position: Math.min(t, player.length) });
-      } catch (error) {
-        // A browser that refuses the position simply shows none.
-      }
+    const paused = player.paused();
+    if (!bar.hidden) {
+      played.style.width = `${Math.min(100, (100 * t) / player.length)}%`;
+      time.textContent = `${clockText(t)} / ${clockText(player.length)}`;
+      toggle.textContent = paused ? '▶' : '❚❚';
+      toggle.setAttribute('aria-label', paused ? 'Play' : 'Pause');
+      track.setAttribute('aria-valuenow', t.toFixed(1));
     }
-    if (navigator.mediaSession) navigator.mediaSession.playbackState = player.paused() ? 'paused' : 'playing';
+    if (!navigator.mediaSession || (!moved && sessionState === paused)) return;
+    sessionState = paused;
+    navigator.mediaSession.playbackState = paused ? 'paused' : 'playing';
+    try {
+      navigator.mediaSession.setPositionState?.({ duration: player.length, playbackRate: 1, position: Math.min(t, player.length) });
+    } catch (error) {
+      // A browser that refuses the position simply shows none.
+    }
   }
 
   function togglePause() {

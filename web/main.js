@@ -356,10 +356,10 @@ function seekTo(seconds) {
   status.showTime = status.audioTime = Math.round(startTicks / 1000);
   const now = performance.now();
   status.lastSeekMs = now - requested;
+  // Paused, the music is moved when the show plays on.
   if (!goesOn) finish();
   else if (!status.paused) followFrom(startTicks / 1e6, now);
-  else if (listening) sound.seek(startTicks / 1e6);
-  controls.update();
+  controls.update(true);
   return Promise.resolve(true);
 }
 
