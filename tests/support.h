@@ -75,6 +75,8 @@ class ScratchDirectory {
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> readFile(const std::string& path);
+// Reads an 8-bit RGB or RGBA PNG file back into 0x00RRGGBB pixels.
+bool readPng(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height);
 
 // A TGA file: 18-byte header with the given fields, then the pixel bytes.
 std::vector<uint8_t> tgaBytes(int width, int height, int depth, const std::vector<uint32_t>& fileOrderPixels,
@@ -110,7 +112,7 @@ struct ShowHarness {
   ~ShowHarness();
   // Runs one frame with every counter reading at the given time since start-up.
   void frameAt(uint32_t ms);
-  ShowView view() const { return showView(*show); }
+  const Show& view() const { return *show; }
   Counter counter = Counter::manual();
   ScriptedDisplay screen;
   NoticeRecorder recorder;

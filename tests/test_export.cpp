@@ -18,7 +18,6 @@
 #include <thread>
 
 #include "capture/capture.h"
-#include "capture/png_writer.h"
 #include "capture/video_export.h"
 #include "image/frame_digest.h"
 #include "support.h"
@@ -252,7 +251,7 @@ TEST(Export, DigestListHasALinePerPresentedFrame) {
   for (int k = 0; k < 10; ++k) {
     std::vector<uint32_t> pixels;
     int width = 0, height = 0;
-    ASSERT_TRUE(readPng(dir + "/" + frameFileName(k), pixels, width, height));
+    ASSERT_TRUE(test::readPng(dir + "/" + frameFileName(k), pixels, width, height));
     char line[48];
     std::snprintf(line, sizeof line, "%d %016llx\n", k, static_cast<unsigned long long>(frameRgbDigest(pixels.data())));
     expected += line;
@@ -460,7 +459,7 @@ TEST(Export, ArchivalVideoDecodesToThePngFramesBitForBit) {
   for (int k = 0; k < 21; ++k) {
     std::vector<uint32_t> pixels;
     int width = 0, height = 0;
-    ASSERT_TRUE(readPng(frames + "/" + frameFileName(k), pixels, width, height));
+    ASSERT_TRUE(test::readPng(frames + "/" + frameFileName(k), pixels, width, height));
     std::vector<uint32_t> picture(framePixels);
     std::memcpy(picture.data(), decoded.data() + static_cast<size_t>(k) * framePixels * 4, framePixels * 4);
     for (uint32_t& p : picture) p &= 0x00FFFFFF;

@@ -91,7 +91,7 @@ TEST(SceneTunnel, FirstFrameMakesLayerCWhiteAndFramesAreNotCleared) {
 
 TEST(SceneTunnel, CameraIsComputedForTheNextFrame) {
   TunnelScene s;
-  const ShowView show = s.h.view();
+  const Show& show = s.h.view();
   EXPECT_EQ(show.tunnelScene.depth, 0);
   EXPECT_EQ(show.tunnelScene.angle3, 0);
   s.at(512);  // accelerating: s = u = 0.5
@@ -120,7 +120,7 @@ TEST(SceneTunnel, CameraIsComputedForTheNextFrame) {
 
 TEST(SceneTunnel, LightLevelCourseAndTheStepsThatLeaveItAlone) {
   TunnelScene s;
-  const ShowView show = s.h.view();
+  const Show& show = s.h.view();
   // (q, level after that frame), in order: 1024 and 1792 write no level and
   // keep the 255 of the frame before; 1300 clamps 1279 - q to 0; nothing
   // writes it between 2148 and 2304, nor from 2660 on.

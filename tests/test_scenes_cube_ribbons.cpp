@@ -41,7 +41,7 @@ struct SceneRun {
     sceneStart = start + 1;
     harness->frameAt(sceneStart);
   }
-  ShowView show() const { return harness->view(); }
+  const Show& show() const { return harness->view(); }
   const std::vector<uint32_t>& sceneFrame(uint32_t ms) {
     harness->frameAt(sceneStart + ms);
     return harness->screen.lastFrame;
@@ -62,7 +62,7 @@ uint32_t cubeQ(int q) { return msWhere(2174, 31068, q); }
 
 TEST(SceneCube, StartsBlackAndWalksTheColourChain) {
   SceneRun run(3);
-  const ShowView show = run.show();
+  const Show& show = run.show();
   EXPECT_TRUE(allBlack(run.sceneFrame(0)));  // q = 0: black lines at intensity 0
   EXPECT_EQ(show.cube.intensity, 0);
   EXPECT_EQ(show.cube.drawCount, 60);
@@ -90,7 +90,7 @@ TEST(SceneCube, StartsBlackAndWalksTheColourChain) {
 
 TEST(SceneCube, TurnsOncePerFiveSecondsAndDrawsItsTrail) {
   SceneRun run(3);
-  const ShowView show = run.show();
+  const Show& show = run.show();
   const uint32_t ms = msWhere(256, 5000, 77);
   run.sceneFrame(ms);
   // setRotation wrote entry 0; draw aged it into entry 1.
@@ -142,7 +142,7 @@ TEST(SceneRibbons, FirstFrameEmptiesTheBandAndDrawsNothing) {
 
 TEST(SceneRibbons, RowsGrowInAndVanishFromTheTop) {
   SceneRun run(4);
-  const ShowView show = run.show();
+  const Show& show = run.show();
   const auto& frame = run.sceneFrame(ribbonV(100));
   EXPECT_EQ(show.ribbons.firstRow, 0);
   EXPECT_EQ(show.ribbons.endRow, 100);
@@ -164,7 +164,7 @@ TEST(SceneRibbons, RowsGrowInAndVanishFromTheTop) {
 
 TEST(SceneRibbons, RowAnglesAndTextureOffsetFollowTwistAndWave) {
   SceneRun run(4);
-  const ShowView show = run.show();
+  const Show& show = run.show();
   const uint32_t ms = msWhere(256, 3452, 32, 0, 1, -1) + 0;
   run.sceneFrame(ms);
   const int twist = mulDiv(256, static_cast<int32_t>(ms), 3452) & 0xFF;
@@ -177,7 +177,7 @@ TEST(SceneRibbons, RowAnglesAndTextureOffsetFollowTwistAndWave) {
 
 TEST(SceneRibbons, BlobsComeInFromV1000) {
   SceneRun run(4);
-  const ShowView show = run.show();
+  const Show& show = run.show();
   const BlobField& blobs = show.blobs;
   // The start-up spiral of radius 200: particle 5 a quarter turn round.
   EXPECT_EQ(blobs.particles[5].x, 200);

@@ -33,7 +33,7 @@ TEST(Schedule, WindowsAreWholePatternsAndFollowEachOther) {
 TEST(Schedule, EachBoundaryBeginsTheNextSceneWithAnUndrawnFrame) {
   ScratchDirectory dir(true);
   ShowHarness h;
-  const ShowView show = h.view();
+  const Show& show = h.view();
   h.frameAt(0);
   EXPECT_EQ(show.currentScene, 1);
   EXPECT_FALSE(show.sceneStarting);
@@ -69,7 +69,7 @@ TEST(Schedule, EachBoundaryBeginsTheNextSceneWithAnUndrawnFrame) {
 TEST(Schedule, LongStallCascadesToTheSceneHoldingTheTime) {
   ScratchDirectory dir(true);
   ShowHarness h;
-  const ShowView show = h.view();
+  const Show& show = h.view();
   h.frameAt(0);
   h.frameAt(5000);
   const uint64_t sceneOneStart = show.sceneTimer.startTicks();

@@ -222,7 +222,7 @@ TEST(Seek, WindowBegunPartWayShowsTheWholeRunsFrameFirstWithTheMusicThere) {
     setup.start = seconds(start);
     Show show(&counter);
     ASSERT_TRUE(showStartup(show, setup));
-    EXPECT_EQ(showView(show).frameIndex, n);
+    EXPECT_EQ(show.frameIndex, n);
     EXPECT_EQ(screen.presented, 0u) << "the frames before the start are not shown";
     EXPECT_FALSE(counter.isVirtual());
     EXPECT_EQ(music.positionMs, static_cast<int64_t>(n * 20));

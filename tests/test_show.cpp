@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "capture/capture.h"
-#include "capture/png_writer.h"
 #include "image/frame_digest.h"
 #include "music/music.h"
 #include "support.h"
@@ -72,7 +71,7 @@ TEST(Capture, ChosenFramesAreWrittenAndRepeatByteForByte) {
   for (const auto& name : names) EXPECT_EQ(test::readFile(first.file(name)), test::readFile(second.file(name)));
   std::vector<uint32_t> pixels;
   int width = 0, height = 0;
-  ASSERT_TRUE(readPng(first.file("frame_000000.png"), pixels, width, height));
+  ASSERT_TRUE(test::readPng(first.file("frame_000000.png"), pixels, width, height));
   EXPECT_EQ(width, 320);
   EXPECT_EQ(height, 200);
 }

@@ -52,21 +52,4 @@ bool encodePng(const uint32_t* pixels, int width, int height, std::vector<uint8_
   return ok;
 }
 
-bool readPng(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-  image.format = PNG_FORMAT_BGRA;
-  std::vector<uint32_t> buffer(static_cast<size_t>(image.width) * image.height);
-  if (!png_image_finish_read(&image, nullptr, buffer.data(), 0, nullptr)) {
-    png_image_free(&image);
-    return false;
-  }
-  for (uint32_t& p : buffer) p &= 0x00FFFFFF;
-  pixels = std::move(buffer);
-  width = static_cast<int>(image.width);
-  height = static_cast<int>(image.height);
-  return true;
-}
-
 }  // namespace vorlith

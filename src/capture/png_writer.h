@@ -1,6 +1,5 @@
 #pragma once
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace vorlith {
@@ -13,8 +12,5 @@ namespace vorlith {
 // of its icon.
 bool encodePng(const uint32_t* pixels, int width, int height, std::vector<uint8_t>& bytes, bool alpha = false,
                int level = -1);
-
-// Reads an 8-bit RGB or RGBA PNG back into 0x00RRGGBB pixels (for tests and tools).
-bool readPng(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height);
 
 }  // namespace vorlith

@@ -196,13 +196,6 @@ void showShutdown(Show& show) {
   show.tunnel.destroy();
 }
 
-ShowView showView(const Show& show) {
-  return {show.currentScene, show.sceneStarting, show.timedScene,  show.clearAfterPresent, show.quit,
-          show.frameIndex,   show.sceneTimer,    show.cubeScene,   show.tunnelScene,       show.pictures,
-          show.layerA,       show.layerB,        show.layerC,      show.surface,           show.cube,
-          show.ribbons,      show.blobs,         show.tunnel,      show.tunnelLights};
-}
-
 int runShow(const ShowSetup& setup, const char** failure) {
   if (failure) *failure = nullptr;
   std::unique_ptr<Show> show(new (std::nothrow) Show(setup.counter));

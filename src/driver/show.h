@@ -115,32 +115,6 @@ struct Show {
   uint64_t frameIndex = 0;
 };
 
-// What tests and tools read of a running show without reaching into it: a
-// live, read-only window on where the timeline stands, what the scenes carry
-// from frame to frame, and what they leave in the effects and layers.
-struct ShowView {
-  const int32_t& currentScene;
-  const bool& sceneStarting;
-  const int32_t& timedScene;  // the scene the scene timer was last started for
-  const bool& clearAfterPresent;
-  const bool& quit;
-  const uint64_t& frameIndex;
-  const FrameTimer& sceneTimer;
-  const CubeScene& cubeScene;
-  const TunnelScene& tunnelScene;
-  const ShowPictures& pictures;
-  const OwnedImage& layerA;
-  const OwnedImage& layerB;
-  const OwnedImage& layerC;
-  const uint32_t* surface;
-  const VectorCube& cube;
-  const RibbonField& ribbons;
-  const BlobField& blobs;
-  const Tunnel& tunnel;
-  const LightField& tunnelLights;
-};
-ShowView showView(const Show& show);
-
 // Makes everything, in the show's start-up order, plays the frames before the
 // start (if any) off-screen, and starts the clock and the music. False when
 // memory (then show.failure says for what), or the console, could not be
