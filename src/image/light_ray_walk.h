@@ -60,6 +60,26 @@ inline Ray rayBetween(int x0, int y0, int x1, int y1) {
   return ray;
 }
 
+// One ray on raw frames, walked as byte offsets from the pixel at word offset
+// start: pixel(from, to) for each pixel's source and destination bytes, then
+// the straight or the diagonal step by the decision.
+template <typename Pixel>
+inline void walkRayPixels(const uint8_t* src, uint8_t* dst, int start, const Ray& ray, Pixel pixel) {
+  const int straightStep = 4 * ray.straightStep;
+  const int diagonalStep = 4 * ray.diagonalStep;
+  const uint8_t* from = src + int64_t{start} * 4;
+  uint8_t* to = dst + int64_t{start} * 4;
+  int decision = ray.decision;
+  for (int i = 0; i < ray.count; ++i) {
+    pixel(from, to);
+    const bool diagonal = decision >= 0;
+    const int step = diagonal ? diagonalStep : straightStep;
+    decision += diagonal ? ray.diagonalIncrement : ray.straightIncrement;
+    from += step;
+    to += step;
+  }
+}
+
 // Every ray of the fan from the centre (cx, cy), in drawing order, each
 // handed to walk(src, dst, start, ray) with the centre's word offset.
 template <typename Walk>

@@ -31,22 +31,12 @@ inline void rayChannel(const uint8_t* from, uint8_t* to, int& accumulator) {
 // rayEnd the walk stays inside the frames. (Branches beat masks here: they
 // let the next pixel's loads start early.)
 void walkRay(const uint8_t* src, uint8_t* dst, int start, const Ray& ray) {
-  const int straightStep = 4 * ray.straightStep;
-  const int diagonalStep = 4 * ray.diagonalStep;
-  const uint8_t* from = src + int64_t{start} * 4;
-  uint8_t* to = dst + int64_t{start} * 4;
-  int decision = ray.decision;
   int blue = 0, green = 0, red = 0;
-  for (int i = 0; i < ray.count; ++i) {
+  walkRayPixels(src, dst, start, ray, [&](const uint8_t* from, uint8_t* to) {
     rayChannel(from, to, blue);
     rayChannel(from + 1, to + 1, green);
     rayChannel(from + 2, to + 2, red);
-    const bool diagonal = decision >= 0;
-    const int step = diagonal ? diagonalStep : straightStep;
-    decision += diagonal ? ray.diagonalIncrement : ray.straightIncrement;
-    from += step;
-    to += step;
-  }
+  });
 }
 
 bool holdsFrame(const Image& image) {

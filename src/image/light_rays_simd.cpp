@@ -46,24 +46,14 @@ __attribute__((target("sse2"))) void walkRaySse2(const uint8_t* src, uint8_t* ds
   const __m128i zero = _mm_setzero_si128();
   const __m128i limit = _mm_set1_epi16(saturated - 1);
   const __m128i ceiling = _mm_set1_epi16(254);
-  const int straightStep = 4 * ray.straightStep;
-  const int diagonalStep = 4 * ray.diagonalStep;
-  const uint8_t* from = src + int64_t{start} * 4;
-  uint8_t* to = dst + int64_t{start} * 4;
-  int decision = ray.decision;
   __m128i accumulators = zero;
-  for (int i = 0; i < ray.count; ++i) {
+  walkRayPixels(src, dst, start, ray, [&](const uint8_t* from, uint8_t* to) {
     const __m128i s = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(loadWord(from))), zero);
     const __m128i full = _mm_cmpgt_epi16(accumulators, limit);
     accumulators = _mm_adds_epi16(accumulators, s);
     const __m128i v = _mm_sub_epi16(_mm_min_epi16(_mm_add_epi16(s, _mm_srli_epi16(accumulators, 6)), ceiling), full);
     storeColour(to, static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(v, v))));
-    const bool diagonal = decision >= 0;
-    const int step = diagonal ? diagonalStep : straightStep;
-    decision += diagonal ? ray.diagonalIncrement : ray.straightIncrement;
-    from += step;
-    to += step;
-  }
+  });
 }
 
 __attribute__((target("sse2"))) void drawRaysSse2(const uint8_t* src, uint8_t* dst, int cx, int cy) {
@@ -297,28 +287,24 @@ __attribute__((target("avx512f,avx512bw"))) void drawRaysAvx512(const uint8_t* s
 
 #if defined(__wasm_simd128__)
 
+// The channels of walkRaySse2 in WebAssembly's SIMD128, operation for
+// operation: the source channels s (16-bit lanes) added to their
+// accumulators, and the values they write.
+inline v128_t rayValuesSimd128(v128_t s, v128_t& accumulators) {
+  const v128_t full = wasm_i16x8_gt(accumulators, wasm_i16x8_splat(saturated - 1));
+  accumulators = wasm_i16x8_add_sat(accumulators, s);
+  return wasm_i16x8_sub(wasm_i16x8_min(wasm_i16x8_add(s, wasm_u16x8_shr(accumulators, 6)), wasm_i16x8_splat(254)),
+                        full);
+}
+
 // walkRaySse2 in WebAssembly's SIMD128, operation for operation.
 void walkRaySimd128(const uint8_t* src, uint8_t* dst, int start, const Ray& ray) {
-  const v128_t limit = wasm_i16x8_splat(saturated - 1);
-  const v128_t ceiling = wasm_i16x8_splat(254);
-  const int straightStep = 4 * ray.straightStep;
-  const int diagonalStep = 4 * ray.diagonalStep;
-  const uint8_t* from = src + int64_t{start} * 4;
-  uint8_t* to = dst + int64_t{start} * 4;
-  int decision = ray.decision;
   v128_t accumulators = wasm_i16x8_splat(0);
-  for (int i = 0; i < ray.count; ++i) {
+  walkRayPixels(src, dst, start, ray, [&](const uint8_t* from, uint8_t* to) {
     const v128_t s = wasm_u16x8_extend_low_u8x16(wasm_i32x4_make(static_cast<int32_t>(loadWord(from)), 0, 0, 0));
-    const v128_t full = wasm_i16x8_gt(accumulators, limit);
-    accumulators = wasm_i16x8_add_sat(accumulators, s);
-    const v128_t v = wasm_i16x8_sub(wasm_i16x8_min(wasm_i16x8_add(s, wasm_u16x8_shr(accumulators, 6)), ceiling), full);
+    const v128_t v = rayValuesSimd128(s, accumulators);
     storeColour(to, static_cast<uint32_t>(wasm_i32x4_extract_lane(wasm_u8x16_narrow_i16x8(v, v), 0)));
-    const bool diagonal = decision >= 0;
-    const int step = diagonal ? diagonalStep : straightStep;
-    decision += diagonal ? ray.diagonalIncrement : ray.straightIncrement;
-    from += step;
-    to += step;
-  }
+  });
 }
 
 void drawRaysSimd128(const uint8_t* src, uint8_t* dst, int cx, int cy) { walkFan(src, dst, cx, cy, walkRaySimd128); }
@@ -341,24 +327,14 @@ struct FourRays {
 
 template <bool checked>
 inline void stepFourRays(const uint8_t* src, uint8_t* dst, const RayBatch<4>& batch, int step, FourRays& r) {
-  const v128_t limit = wasm_i16x8_splat(saturated - 1);
-  const v128_t ceiling = wasm_i16x8_splat(254);
   alignas(16) int32_t offset[4];
   alignas(16) uint32_t value[4];
   wasm_v128_store(offset, r.offsets);
   uint32_t word[4];
   for (int lane = 0; lane < 4; ++lane) word[lane] = !checked || step < batch.count[lane] ? loadWord(src + offset[lane]) : 0;
   const v128_t pixels = wasm_u32x4_make(word[0], word[1], word[2], word[3]);
-  const v128_t sLow = wasm_u16x8_extend_low_u8x16(pixels);
-  const v128_t sHigh = wasm_u16x8_extend_high_u8x16(pixels);
-  const v128_t fullLow = wasm_i16x8_gt(r.accumulatorsLow, limit);
-  const v128_t fullHigh = wasm_i16x8_gt(r.accumulatorsHigh, limit);
-  r.accumulatorsLow = wasm_i16x8_add_sat(r.accumulatorsLow, sLow);
-  r.accumulatorsHigh = wasm_i16x8_add_sat(r.accumulatorsHigh, sHigh);
-  const v128_t vLow =
-      wasm_i16x8_sub(wasm_i16x8_min(wasm_i16x8_add(sLow, wasm_u16x8_shr(r.accumulatorsLow, 6)), ceiling), fullLow);
-  const v128_t vHigh =
-      wasm_i16x8_sub(wasm_i16x8_min(wasm_i16x8_add(sHigh, wasm_u16x8_shr(r.accumulatorsHigh, 6)), ceiling), fullHigh);
+  const v128_t vLow = rayValuesSimd128(wasm_u16x8_extend_low_u8x16(pixels), r.accumulatorsLow);
+  const v128_t vHigh = rayValuesSimd128(wasm_u16x8_extend_high_u8x16(pixels), r.accumulatorsHigh);
   wasm_v128_store(value, wasm_u8x16_narrow_i16x8(vLow, vHigh));
   for (int lane = 0; lane < 4; ++lane)
     if (!checked || step < batch.count[lane]) storeColour(dst + offset[lane], value[lane]);
