@@ -138,9 +138,8 @@ void BlobField::render(Image& frame) {
     if (!drawable || at.z3 == 0.0f) continue;
     if (at.screenX < 0 || at.screenX >= frameWidth - spriteWidth) continue;
     if (at.screenY < 0 || at.screenY >= frameHeight - spriteHeight) continue;
-    // Channels as setParticleColour leaves them, whatever the owner wrote;
-    // the additions are worked out again only when the colour changes.
-    const int colour[3] = {std::clamp(p.red, 0, 255), std::clamp(p.green, 0, 255), std::clamp(p.blue, 0, 255)};
+    // The additions are worked out again only when the colour changes.
+    const int colour[3] = {p.red, p.green, p.blue};
     if (!std::equal(colour, colour + 3, additionsColour)) {
       std::copy(colour, colour + 3, additionsColour);
       overbrightAdditions(colour[0], colour[1], colour[2], additions);

@@ -7,12 +7,6 @@
 
 namespace vorlith {
 
-namespace {
-
-int32_t channel(int32_t value) { return std::clamp(value, 0, 255); }
-
-}  // namespace
-
 float lightIntensity(int dx, int dy) {
   // At the light itself the formula would divide by zero; 1285 is a little
   // less than the 1285.714 at distance 1.
@@ -77,8 +71,7 @@ void LightField::render(Image& target) {
   // 255 is held there, which changes nothing since every sum is held at 255.
   for (int32_t i = 0; i < lightCount; ++i) {
     const Light& light = lights[i];
-    overbrightAdditions(channel(light.red), channel(light.green), channel(light.blue),
-                        additions_.get() + static_cast<size_t>(i) * 256);
+    overbrightAdditions(light.red, light.green, light.blue, additions_.get() + static_cast<size_t>(i) * 256);
   }
 
   const int64_t mirroredWidth = 2 * int64_t{width} - 1;

@@ -29,8 +29,8 @@ inline constexpr std::array<uint8_t, 256 * 256> overbrightEntries = [] {
 inline const uint8_t* overbrightTable() { return detail::overbrightEntries.data(); }
 
 // What each intensity e (0..255) adds to a pixel of colour (red, green, blue),
-// each 0..255: the three contributions held at 255 and packed like a pixel,
-// fourth byte 0, into additions[e].
+// each first held to 0..255: the three contributions held at 255 and packed
+// like a pixel, fourth byte 0, into additions[e].
 void overbrightAdditions(int red, int green, int blue, uint32_t additions[256]);
 
 }  // namespace vorlith

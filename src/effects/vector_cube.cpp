@@ -80,16 +80,12 @@ void VectorCube::draw(Image& image) {
     }
   }
 
-  age();
+  advance();
 }
 
 void VectorCube::advance() {
   if (capacity < 1 || !rotations || !colours) return;
   colours[0] = colour;
-  age();
-}
-
-void VectorCube::age() {
   // Every state moves one place down the memory; entry 0 keeps its values
   // until the next setRotation and draw overwrite them.
   std::memmove(rotations.get() + 1, rotations.get(), sizeof(Rotation) * (capacity - 1));

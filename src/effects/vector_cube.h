@@ -49,9 +49,6 @@ class VectorCube {
   Point vertices[8] = {};
   Point projected[8] = {};  // screen x, screen y, depth of the state being drawn
   Edge edgeTable[12] = {};
-
- private:
-  void age();
 };
 
 }  // namespace vorlith
