@@ -120,8 +120,7 @@ void BlobField::render(Image& frame) {
   const double cA = cosTable[angleX], sA = sinTable[angleX];
   const double cB = cosTable[angleY], sB = sinTable[angleY];
   const double cC = cosTable[angleZ], sC = sinTable[angleZ];
-  const bool drawable = sprite && sprite->pixels && sprite->bitsPerPixel == 32 && spriteWidth == sprite->width &&
-                        spriteHeight == sprite->height;
+  const bool drawable = imageIs(sprite.get(), spriteWidth, spriteHeight);
   uint32_t* const words = imageWords(frame);
   uint32_t additions[256];
   int additionsColour[3] = {-1, -1, -1};  // none yet

@@ -63,9 +63,7 @@ void LightField::setLightColour(int index, uint32_t colour) {
 }
 
 void LightField::render(Image& target) {
-  if (!target.pixels || target.width != width || target.height != height || target.bitsPerPixel != 32 ||
-      target.bytesPerLine != int64_t{width} * 4 || width == 0)
-    return;
+  if (!imageIs(&target, width, height) || width == 0) return;
 
   // What each intensity adds with each light's colour; a contribution above
   // 255 is held there, which changes nothing since every sum is held at 255.

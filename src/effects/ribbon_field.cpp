@@ -22,11 +22,6 @@ constexpr int64_t axisColumn = 40960;
 // Added to every depth so that the whole column lies in front of the far plane.
 constexpr int64_t depthBias = 49152;
 
-bool isPlain32(const Image& image) {
-  return image.pixels && image.bitsPerPixel == 32 && image.width > 0 && image.height > 0 &&
-         image.bytesPerLine == image.width * 4;
-}
-
 // The slices' outline, fixed at init: a closed loop round the axis whose radius
 // along x and along y varies between 16 and 80 units, smoothly from row to row.
 void buildOutline(RibbonField::Pair (*points)[RibbonField::outlinePoints], RibbonField::Pair (*tangents)[RibbonField::outlinePoints]) {
@@ -66,11 +61,11 @@ uint32_t spanStep(int32_t from, int32_t to, int64_t n) {
 }  // namespace
 
 bool RibbonField::lightmapFits(const Image& picture) {
-  return isPlain32(picture) && int64_t{picture.width} * picture.height >= lightmapPixels;
+  return wordImage(picture) && int64_t{picture.width} * picture.height >= lightmapPixels;
 }
 
 bool RibbonField::textureFits(const Image& picture) {
-  return isPlain32(picture) && picture.width >= textureSide && picture.height >= textureSide;
+  return wordImage(picture) && picture.width >= textureSide && picture.height >= textureSide;
 }
 
 void RibbonField::init(const Image* picture) {

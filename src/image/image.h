@@ -83,10 +83,16 @@ std::unique_ptr<T[]> zeroedArray(size_t count) {
 // The pixels as 32-bit words.
 inline uint32_t* imageWords(const Image& image) { return reinterpret_cast<uint32_t*>(image.pixels); }
 
+// True for an image the word-addressed operations can walk: 32-bit pixels,
+// rows of exactly width words, and pixels to walk.
+inline bool wordImage(const Image& image) {
+  return image.pixels && image.width >= 0 && image.height >= 0 && image.bitsPerPixel == 32 &&
+         image.bytesPerLine == int64_t{image.width} * 4;
+}
+
 // True for an image that is exactly a 32-bit picture of the given size.
 inline bool imageIs(const Image* image, int32_t width, int32_t height) {
-  return image && image->pixels && image->width == width && image->height == height &&
-         image->bitsPerPixel == 32 && image->bytesPerLine == width * 4;
+  return image && wordImage(*image) && image->width == width && image->height == height;
 }
 
 }  // namespace vorlith

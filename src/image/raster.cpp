@@ -7,13 +7,6 @@ namespace vorlith {
 
 namespace {
 
-// An image the word-addressed operations can walk: 32-bit pixels, rows of
-// exactly width words, and pixels to walk.
-bool wordImage(const Image& image) {
-  return image.pixels && image.width >= 0 && image.height >= 0 && image.bitsPerPixel == 32 &&
-         image.bytesPerLine == int64_t{image.width} * 4;
-}
-
 int64_t pixelCount(const Image& image) { return int64_t{image.width} * image.height; }
 
 // -1 centres the source on the destination along one axis.
