@@ -4,14 +4,15 @@ namespace vorlith {
 
 namespace {
 
-// The identity with four elements replaced, post-multiplied onto m.
-void postMultiply(Matrix4& m, int a, float va, int b, float vb, int c, float vc, int d, float vd) {
+// m = m * R, R turning axis p towards axis q by the angle whose sine and
+// cosine are s and c.
+void postRotate(Matrix4& m, int p, int q, float s, float c) {
   Matrix4 r;
   matrixIdentity(r);
-  r.m[a] = va;
-  r.m[b] = vb;
-  r.m[c] = vc;
-  r.m[d] = vd;
+  r.m[p * 4 + p] = c;
+  r.m[p * 4 + q] = -s;
+  r.m[q * 4 + p] = s;
+  r.m[q * 4 + q] = c;
   Matrix4 product;
   matrixMultiply(m, r, product);
   m = product;
@@ -46,18 +47,15 @@ void transformDirection(const Vector3& v, const Matrix4& m, Vector3& out) {
 }
 
 void matrixRotateX(Matrix4& m, int index, const float* sinTable, const float* cosTable) {
-  const float s = sinTable[index], c = cosTable[index];
-  postMultiply(m, 5, c, 6, -s, 9, s, 10, c);
+  postRotate(m, 1, 2, sinTable[index], cosTable[index]);
 }
 
 void matrixRotateY(Matrix4& m, int index, const float* sinTable, const float* cosTable) {
-  const float s = sinTable[index], c = cosTable[index];
-  postMultiply(m, 0, c, 2, s, 8, -s, 10, c);
+  postRotate(m, 2, 0, sinTable[index], cosTable[index]);
 }
 
 void matrixRotateZ(Matrix4& m, int index, const float* sinTable, const float* cosTable) {
-  const float s = sinTable[index], c = cosTable[index];
-  postMultiply(m, 0, c, 1, -s, 4, s, 5, c);
+  postRotate(m, 0, 1, sinTable[index], cosTable[index]);
 }
 
 }  // namespace vorlith
