@@ -65,14 +65,6 @@ void drawBlobRows(uint32_t* row, const uint32_t* src, int width, int height, int
   }
 }
 
-void drawBlob(uint32_t* frame, const Image& sprite, int sx, int sy, int fade, bool behind, const uint32_t* additions) {
-  uint32_t* row = frame + static_cast<std::ptrdiff_t>(sy) * frameWidth + sx;
-  if (behind)
-    drawBlobRows<true>(row, imageWords(sprite), sprite.width, sprite.height, fade, additions);
-  else
-    drawBlobRows<false>(row, imageWords(sprite), sprite.width, sprite.height, fade, additions);
-}
-
 }  // namespace
 
 void BlobField::init(int count, OwnedImage picture) {
@@ -143,7 +135,9 @@ void BlobField::render(Image& frame) {
       std::copy(colour, colour + 3, additionsColour);
       overbrightAdditions(colour[0], colour[1], colour[2], additions);
     }
-    drawBlob(words, *sprite, at.screenX, at.screenY, at.fade, at.z3 < 0.0f, additions);
+    const auto drawRows = at.z3 < 0.0f ? drawBlobRows<true> : drawBlobRows<false>;
+    drawRows(words + static_cast<std::ptrdiff_t>(at.screenY) * frameWidth + at.screenX, imageWords(*sprite),
+             spriteWidth, spriteHeight, at.fade, additions);
   }
 }
 
