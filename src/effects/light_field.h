@@ -62,7 +62,6 @@ float lightIntensity(int dx, int dy);
 // each word, every byte of it plus the same byte of additions[levels[i]],
 // held at 255. Picked once for the processor like the raster kernels.
 void addLightSpan(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count);
-void addLightSpanPlain(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count);
 
 // One form of addLightSpan.
 struct LightSpanForm {

@@ -13,6 +13,12 @@ namespace vorlith {
 
 namespace {
 
+void addLightSpanPlain(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count) {
+  for (int i = 0; i < count; ++i) {
+    row[i] = bytewiseSaturatedSum(row[i], additions[levels[i]]);
+  }
+}
+
 #if VORLITH_X86
 
 __attribute__((target("sse2"))) void addLightSpanSse2(uint32_t* row, const uint8_t* levels,
@@ -68,12 +74,6 @@ constexpr KernelCandidate<LightSpanForm> candidates[] = {
 };
 
 }  // namespace
-
-void addLightSpanPlain(uint32_t* row, const uint8_t* levels, const uint32_t* additions, int count) {
-  for (int i = 0; i < count; ++i) {
-    row[i] = bytewiseSaturatedSum(row[i], additions[levels[i]]);
-  }
-}
 
 const KernelForms<LightSpanForm>& lightSpanForms() {
   static const KernelForms<LightSpanForm> forms(candidates);
