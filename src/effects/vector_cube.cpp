@@ -19,12 +19,9 @@ constexpr VectorCube::Edge cubeEdges[12] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 
 }  // namespace
 
 void VectorCube::init(int n) {
-  destroy();
-  nearScale = 1.0f;
-  farScale = 1.0f;
+  // Every setting at its default, nothing remembered.
+  *this = VectorCube{};
   edges = edgeTable;
-  colour = 0xFFFFFF;
-  intensity = 127;
   buildAngleTables(sinTable, cosTable);
   std::memcpy(vertices, cubeCorners, sizeof vertices);
   std::memcpy(edgeTable, cubeEdges, sizeof edgeTable);
