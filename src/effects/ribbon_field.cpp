@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
-#include <new>
 
 #include "base/exact_math.h"
 #include "effects/overbright.h"
@@ -71,7 +70,7 @@ bool RibbonField::textureFits(const Image& picture) {
 void RibbonField::init(const Image* picture) {
   width = frameWidth;
   height = frameHeight;
-  zBuffer.reset(new (std::nothrow) uint16_t[static_cast<size_t>(width) * height]);
+  zBuffer = zeroedArray<uint16_t>(static_cast<size_t>(width) * height);
   buildOutline(points, tangents);
 
   // Brightness by facing from the picture's even pixels 0..254, two thirds of
