@@ -5,10 +5,10 @@
 namespace vorlith {
 
 // A one-line progress bar on stderr (frames, percent, speed as a multiple of
-// real time, time left), shown only when stderr is a terminal.
+// real time, time left), shown only when wanted and stderr is a terminal.
 class Progress {
  public:
-  Progress(uint64_t totalFrames, uint32_t fps);
+  Progress(uint64_t totalFrames, uint32_t fps, bool wanted);
   void update(uint64_t framesDone);
   void finish();
   // Ends the line where the bar stands (a capture that stops early).
