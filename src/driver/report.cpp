@@ -24,9 +24,7 @@ void appendLine(std::string& out, const char* format, Args... args) {
 const char* sceneName(int scene) { return scene >= 0 && scene <= sceneCount ? sceneNames[scene] : ""; }
 
 int sceneAt(uint32_t t) {
-  for (int k = 0; k < sceneCount; ++k)
-    if (t < scenes[k].end) return k;
-  return sceneCount;
+  return static_cast<int>(std::find_if(scenes, scenes + sceneCount, [t](const Scene& s) { return t < s.end; }) - scenes);
 }
 
 std::string digestLine(uint64_t frame, uint64_t digest) {
