@@ -248,10 +248,8 @@ int captureSound(const CaptureOptions& options, const CaptureSpan& span, Capture
     if (!scratch.write(wav.data(), wav.size(), error)) return failed(error);
     Encoder encoder;
     if (!encoder.start(ffmpeg, flacArguments(scratch.temporaryPath(), file.temporaryPath()), error) ||
-        !encoder.finish(error)) {
-      if (interruptSignal()) encoder.stop(interruptSignal());
+        !encoder.finish(error))
       return failed(writeError(options.output, error));
-    }
   }
   if (!file.commit(error)) return failed(error);
   char seconds[32];
@@ -283,7 +281,6 @@ bool encodeSpan(const std::string& ffmpeg, const EncodeJob& job, const PictureSi
   }
   // Also when the pipe broke: its messages and status say why.
   if (!encoder.finish(error)) {
-    if (interruptSignal()) encoder.stop(interruptSignal());
     error = writeError(options.output, error);
     return false;
   }
