@@ -132,10 +132,7 @@ bool captureFrames(const CaptureOptions& options, const CaptureSpan& span, bool 
     return fed && frame < last;
   });
   const bool complete = fed && status == 0 && !interruptSignal();
-  if (complete)
-    progress.finish();
-  else
-    progress.stop();
+  progress.end(complete);
   return complete;
 }
 

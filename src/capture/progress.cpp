@@ -33,14 +33,10 @@ void Progress::update(uint64_t done) {
   std::fflush(stderr);
 }
 
-void Progress::finish() {
+void Progress::end(bool complete) {
   if (!shown_) return;
-  update(total_);
+  if (complete) update(total_);
   std::fputc('\n', stderr);
-}
-
-void Progress::stop() {
-  if (shown_) std::fputc('\n', stderr);
 }
 
 }  // namespace vorlith

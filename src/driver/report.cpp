@@ -40,8 +40,6 @@ double medianOf(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-BenchTally::BenchTally() : digest(fnvOffsetBasis) {}
-
 void BenchTally::add(uint32_t t, double costMs, const uint32_t* pixels) {
   costs[sceneAt(t)].push_back(costMs);
   digest = frameDigest(digest, pixels);
