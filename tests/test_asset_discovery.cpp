@@ -12,6 +12,7 @@
 
 #include "app/asset_discovery.h"
 #include "platform/asset_files.h"
+#include "platform/os.h"
 #include "support.h"
 
 namespace vorlith {

@@ -21,9 +21,8 @@ std::vector<fs::path> bundledPackPlaces(const fs::path& program) {
 
 AssetSearch findAssetPack(const fs::path& workingDirectory, const fs::path& program) {
   AssetSearch search;
-  std::vector<fs::path> places;
-  if (!workingDirectory.empty()) places.push_back(workingDirectory);
-  for (const fs::path& place : bundledPackPlaces(program)) places.push_back(place);
+  std::vector<fs::path> places = bundledPackPlaces(program);
+  if (!workingDirectory.empty()) places.insert(places.begin(), workingDirectory);
   for (const fs::path& place : places) {
     search.tried.push_back(place);
     if (holdsAssetPack(place)) {

@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/os.h"  // programPath
-
 namespace vorlith {
 
 // True when dir holds the show's gfx/ or music/ folder.

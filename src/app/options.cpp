@@ -157,6 +157,12 @@ std::string misplaced(const OptionRule& rule, Mode mode) {
   return std::string(rule.name) + " goes with --capture" + (rule.where & inBench ? " or --bench" : "");
 }
 
+// Refuses the command line for the reason given: false, with it in error.
+bool refuse(std::string& error, std::string reason) {
+  error = std::move(reason);
+  return false;
+}
+
 }  // namespace
 
 std::string usageText() {
@@ -203,46 +209,31 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       }
     }
     const OptionRule* rule = findRule(name);
-    if (!rule) {
-      error = "unknown option '" + std::string(name) + "'";
-      return false;
-    }
+    if (!rule) return refuse(error, "unknown option '" + std::string(name) + "'");
     std::string text;
     if (!rule->value) {
-      if (hasAttached) {
-        error = std::string(name) + " takes no value";
-        return false;
-      }
+      if (hasAttached) return refuse(error, std::string(name) + " takes no value");
     } else if (hasAttached) {
       text = attached;
     } else if (i + 1 < argc) {
       text = argv[++i];
     } else {
-      error = std::string(name) + " needs a value";
-      return false;
+      return refuse(error, std::string(name) + " needs a value");
     }
-    if (!rule->take(text, options)) {
-      error = text.empty() ? std::string(name) + " needs " + rule->wants
-                           : std::string(name) + " takes " + rule->wants + ", not '" + text + "'";
-      return false;
-    }
+    if (!rule->take(text, options))
+      return refuse(error, text.empty() ? std::string(name) + " needs " + rule->wants
+                                        : std::string(name) + " takes " + rule->wants + ", not '" + text + "'");
     given.push_back(rule);
   }
   if (options.mode == Mode::help || options.mode == Mode::version) return true;
   const auto isGiven = [&](const char* name) { return std::ranges::find(given, findRule(name)) != given.end(); };
   const bool bench = isGiven("--bench");
   options.mode = bench ? Mode::bench : options.capture.empty() ? Mode::show : Mode::capture;
-  for (const OptionRule* rule : given) {
-    if (!(rule->where & whereIn(options.mode))) {
-      error = misplaced(*rule, options.mode);
-      return false;
-    }
-  }
+  for (const OptionRule* rule : given)
+    if (!(rule->where & whereIn(options.mode))) return refuse(error, misplaced(*rule, options.mode));
   if (bench && !isGiven("--fps")) options.fps = 60;
-  if (!options.until.isZero() && options.until <= options.start) {
-    error = "--until must come after --start";
-    return false;
-  }
+  if (!options.until.isZero() && options.until <= options.start)
+    return refuse(error, "--until must come after --start");
   return true;
 }
 

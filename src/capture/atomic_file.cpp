@@ -16,10 +16,8 @@ AtomicFile::AtomicFile(std::string finalPath, const std::string& scratchExtensio
 }
 
 AtomicFile::~AtomicFile() {
-  if (!committed_) discard();
+  if (!committed_) removeFile(temporary_);
 }
-
-void AtomicFile::discard() { removeFile(temporary_); }
 
 std::string writeError(const std::string& path, const std::string& reason) {
   return "can't write " + path + ": " + reason;
@@ -29,7 +27,7 @@ bool AtomicFile::write(const void* data, size_t size, std::string& error) {
   std::string reason;
   if (writeNewFile(temporary_, data, size, reason)) return true;
   error = writeError(final_, reason);
-  discard();
+  removeFile(temporary_);
   return false;
 }
 

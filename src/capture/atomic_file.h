@@ -31,9 +31,6 @@ class AtomicFile {
   // error) when that fails.
   bool commit(std::string& error);
 
-  // Removes the temporary file now (when it exists).
-  void discard();
-
  private:
   std::string final_;
   std::string temporary_;

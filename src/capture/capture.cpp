@@ -116,7 +116,7 @@ bool captureFrames(const CaptureOptions& options, const CaptureSpan& span, bool 
                    const CaptureSink& sink, std::string& error) {
   const bool everyFrame = options.frames.empty();
   const uint64_t last = everyFrame ? span.count - 1 : *options.frames.rbegin();
-  Progress progress(showProgress ? last + 1 : 0, options.fps);
+  Progress progress(last + 1, options.fps, showProgress);
   NullRun run;
   run.fps = options.fps;
   run.start = options.start;
@@ -125,19 +125,14 @@ bool captureFrames(const CaptureOptions& options, const CaptureSpan& span, bool 
   bool fed = true;
   const int status = runNull(run, [&](uint64_t frame, const uint32_t* pixels) {
     if (interruptSignal()) return false;
-    if (showProgress) progress.update(frame + 1);
+    progress.update(frame + 1);
     if (!everyFrame && !options.frames.count(frame)) return true;
     fed = sink(frame, pixels, error);
     // Nothing after the last chosen frame is wanted.
     return fed && frame < last;
   });
   const bool complete = fed && status == 0 && !interruptSignal();
-  if (showProgress) {
-    if (complete)
-      progress.finish();
-    else
-      progress.stop();
-  }
+  progress.end(complete);
   return complete;
 }
 
@@ -250,10 +245,8 @@ int captureSound(const CaptureOptions& options, const CaptureSpan& span, Capture
     if (!scratch.write(wav.data(), wav.size(), error)) return failed(error);
     Encoder encoder;
     if (!encoder.start(ffmpeg, flacArguments(scratch.temporaryPath(), file.temporaryPath()), error) ||
-        !encoder.finish(error)) {
-      if (interruptSignal()) encoder.stop(interruptSignal());
+        !encoder.finish(error))
       return failed(writeError(options.output, error));
-    }
   }
   if (!file.commit(error)) return failed(error);
   char seconds[32];
@@ -285,7 +278,6 @@ bool encodeSpan(const std::string& ffmpeg, const EncodeJob& job, const PictureSi
   }
   // Also when the pipe broke: its messages and status say why.
   if (!encoder.finish(error)) {
-    if (interruptSignal()) encoder.stop(interruptSignal());
     error = writeError(options.output, error);
     return false;
   }

@@ -5,14 +5,14 @@
 namespace vorlith {
 
 // A one-line progress bar on stderr (frames, percent, speed as a multiple of
-// real time, time left), shown only when stderr is a terminal.
+// real time, time left), shown only when wanted and stderr is a terminal.
 class Progress {
  public:
-  Progress(uint64_t totalFrames, uint32_t fps);
+  Progress(uint64_t totalFrames, uint32_t fps, bool wanted);
   void update(uint64_t framesDone);
-  void finish();
-  // Ends the line where the bar stands (a capture that stops early).
-  void stop();
+  // Ends the line: with the bar full when the capture is complete, else
+  // where the bar stands (a capture that stops early).
+  void end(bool complete);
 
  private:
   uint64_t total_;

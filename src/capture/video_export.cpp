@@ -125,7 +125,10 @@ std::string encoderFailure(const std::string& messages, int status) {
 
 bool Encoder::finish(std::string& error) {
   int status = 0;
-  if (!child_.finish(status, error)) return false;
+  if (!child_.finish(status, error)) {
+    if (interruptSignal()) child_.stop(interruptSignal());
+    return false;
+  }
   if (status == 0) return true;
   error = encoderFailure(child_.messages(), status);
   return false;

@@ -66,7 +66,8 @@ class Encoder {
   // is interrupted.
   bool write(const void* data, size_t size) { return child_.write(data, size); }
   // Closes its input and waits for it to end. False when it failed (the
-  // reason in error) or the capture was interrupted meanwhile.
+  // reason in error) or the capture was interrupted meanwhile (then it is
+  // stopped with that signal).
   bool finish(std::string& error);
   // Forwards the signal to it, waits a moment for it to end, kills it if it
   // has not, and reaps it.

@@ -29,8 +29,6 @@ int32_t mulDiv(int32_t a, int32_t b, int32_t c) {
   return static_cast<int32_t>(quotient);
 }
 
-FrameTimer::FrameTimer(const Counter* counter) : counter_(counter) {}
-
 void FrameTimer::start() { start_ = counter_->read(); }
 
 int32_t FrameTimer::milliseconds() {

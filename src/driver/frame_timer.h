@@ -50,7 +50,7 @@ int32_t mulDiv(int32_t a, int32_t b, int32_t c);
 // 32 bits of the counter take part, so the tick difference wraps modulo 2^32.
 class FrameTimer {
  public:
-  explicit FrameTimer(const Counter* counter);
+  explicit FrameTimer(const Counter* counter) : counter_(counter) {}
 
   void start();
   uint32_t elapsedMs();

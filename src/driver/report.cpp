@@ -24,9 +24,7 @@ void appendLine(std::string& out, const char* format, Args... args) {
 const char* sceneName(int scene) { return scene >= 0 && scene <= sceneCount ? sceneNames[scene] : ""; }
 
 int sceneAt(uint32_t t) {
-  for (int k = 0; k < sceneCount; ++k)
-    if (t < scenes[k].end) return k;
-  return sceneCount;
+  return static_cast<int>(std::find_if(scenes, scenes + sceneCount, [t](const Scene& s) { return t < s.end; }) - scenes);
 }
 
 std::string digestLine(uint64_t frame, uint64_t digest) {
@@ -41,8 +39,6 @@ double medianOf(std::vector<double> values) {
   const size_t n = values.size();
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
-
-BenchTally::BenchTally() : digest(fnvOffsetBasis) {}
 
 void BenchTally::add(uint32_t t, double costMs, const uint32_t* pixels) {
   costs[sceneAt(t)].push_back(costMs);

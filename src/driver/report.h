@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver/schedule.h"
+#include "image/frame_digest.h"
 
 namespace vorlith {
 
@@ -30,9 +31,8 @@ double medianOf(std::vector<double> values);
 // the digest of all the frames.
 struct BenchTally {
   std::vector<std::vector<double>> costs = std::vector<std::vector<double>>(sceneCount + 1);
-  uint64_t digest;
+  uint64_t digest = fnvOffsetBasis;
 
-  BenchTally();
   // A presented frame at show time t that cost costMs milliseconds.
   void add(uint32_t t, double costMs, const uint32_t* pixels);
 };

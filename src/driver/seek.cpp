@@ -1,5 +1,7 @@
 #include "driver/seek.h"
 
+#include <algorithm>
+
 #include "driver/frame_timer.h"
 #include "driver/schedule.h"
 
@@ -84,9 +86,7 @@ uint64_t finalFrame(uint32_t fps) {
 }
 
 uint64_t startFrame(const ShowSeconds& start, uint32_t fps) {
-  const uint64_t frame = start.frameAt(fps);
-  const uint64_t last = finalFrame(fps);
-  return frame < last ? frame : last;
+  return std::min(start.frameAt(fps), finalFrame(fps));
 }
 
 }  // namespace vorlith

@@ -8,7 +8,6 @@
 #include "driver/scenes.h"
 #include "driver/schedule.h"
 #include "driver/snapshot.h"
-#include "image/raster.h"
 #include "music/music.h"
 
 namespace vorlith {
@@ -75,9 +74,8 @@ bool showStartup(Show& show, const ShowSetup& setup) {
   show.notices = setup.notices;
   show.failure = nullptr;
 
-  show.layerA.reset(imageCreate(frameWidth, frameHeight, 32));
-  show.layerB.reset(imageCreate(frameWidth, frameHeight, 32));
-  show.layerC.reset(imageCreate(frameWidth, frameHeight, 32));
+  for (OwnedImage* layer : {&show.layerA, &show.layerB, &show.layerC})
+    layer->reset(imageCreate(frameWidth, frameHeight, 32));
 
   // Every file, in the order the show has always opened them, so that the
   // notices of a broken pack come in that order too.
@@ -182,9 +180,7 @@ void showFrame(Show& show) {
 
 void showShutdown(Show& show) {
   show.pictures = {};
-  show.layerA.reset();
-  show.layerB.reset();
-  show.layerC.reset();
+  for (OwnedImage* layer : {&show.layerA, &show.layerB, &show.layerC}) layer->reset();
   musicClose(show.music);
   if (show.displayOpen) show.display.close(show.display.context);
   show.displayOpen = false;

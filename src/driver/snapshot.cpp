@@ -21,9 +21,17 @@ uint32_t* pixelBuffer(Show& show, int i) {
 const uint32_t* pixelBuffer(const Show& show, int i) { return pixelBuffer(const_cast<Show&>(show), i); }
 
 bool allZero(const uint32_t* words) {
-  uint32_t any = 0;
-  for (int i = 0; i < framePixels; ++i) any |= words[i];
-  return any == 0;
+  return std::all_of(words, words + framePixels, [](uint32_t word) { return word == 0; });
+}
+
+// The pixels a whole run has before a frame that reads none of those its
+// predecessors left: surface and layers black, except layer C, which is
+// white while the tunnel scene plays (it fades from white).
+void showCanonicalPixels(Show& show) {
+  const bool tunnelPlaying = show.currentScene == 5 && !show.sceneStarting;
+  for (int i = 0; i < 4; ++i) {
+    if (uint32_t* words = pixelBuffer(show, i)) std::memset(words, i == 3 && tunnelPlaying ? 255 : 0, frameBytes);
+  }
 }
 
 // Copies count items into a vector that keeps its room from one save to the next.
@@ -106,13 +114,6 @@ bool snapshotSave(const Show& show, uint32_t fps, bool withPixels, ShowSnapshot&
     }
   }
   return ok;
-}
-
-void showCanonicalPixels(Show& show) {
-  const bool tunnelPlaying = show.currentScene == 5 && !show.sceneStarting;
-  for (int i = 0; i < 4; ++i) {
-    if (uint32_t* words = pixelBuffer(show, i)) std::memset(words, i == 3 && tunnelPlaying ? 255 : 0, frameBytes);
-  }
 }
 
 void snapshotRestore(Show& show, const ShowSnapshot& s) {

@@ -87,11 +87,6 @@ bool snapshotSave(const Show& show, uint32_t fps, bool withPixels, ShowSnapshot&
 // started (showStartup) on the same pack.
 void snapshotRestore(Show& show, const ShowSnapshot& snapshot);
 
-// The pixels a whole run has before a frame that reads none of those its
-// predecessors left: surface and layers black, except layer C, which is
-// white while the tunnel scene plays (it fades from white).
-void showCanonicalPixels(Show& show);
-
 // Brings a show on the virtual clock at fps, standing before frame
 // show.frameIndex exactly as a whole run at fps does, to the point before
 // frame `target` (never past the final frame), exactly as a whole run has it.

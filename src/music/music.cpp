@@ -6,11 +6,13 @@ namespace vorlith {
 
 namespace {
 
-void musicError(const MusicPlayer& player, const char* message) {
+// Gives the notice of a failure; false, the result of the failed step.
+bool musicError(const MusicPlayer& player, const char* message) {
   char text[200];
   std::snprintf(text, sizeof text, "%s\n(error code: %d)", message,
                 player.library->errorGetCode(player.library->context));
   player.notices(musicErrorCaption, text);
+  return false;
 }
 
 }  // namespace
@@ -20,19 +22,10 @@ bool musicOpen(MusicPlayer& player, const AssetFile& module) {
   player.moduleHandle = 0;
   if (!library) return false;
   void* context = library->context;
-  if (library->getVersion(context) != audioLibraryVersion) {
-    musicError(player, "Wrong version of BASS.\n");
-    return false;
-  }
-  if (!library->init(context, -1, audioSampleRate, 0)) {
-    musicError(player, "Can't initialize device.");
-    return false;
-  }
+  if (library->getVersion(context) != audioLibraryVersion) return musicError(player, "Wrong version of BASS.\n");
+  if (!library->init(context, -1, audioSampleRate, 0)) return musicError(player, "Can't initialize device.");
   player.moduleHandle = library->musicLoad(context, module);
-  if (player.moduleHandle == 0) {
-    musicError(player, "Can't play the file");
-    return false;
-  }
+  if (player.moduleHandle == 0) return musicError(player, "Can't play the file");
   library->start(context);
   return true;
 }

@@ -34,8 +34,8 @@ std::unique_ptr<openmpt::module> openModule(const uint8_t* bytes, size_t size, i
 OpenmptAudio::OpenmptAudio(bool output) : output_(output) {
   library_.context = this;
   library_.getVersion = [](void*) { return audioLibraryVersion; };
-  library_.init = [](void* c, int device, uint32_t frequency, uint32_t) {
-    return static_cast<OpenmptAudio*>(c)->init(device, frequency);
+  library_.init = [](void* c, int, uint32_t frequency, uint32_t) {
+    return static_cast<OpenmptAudio*>(c)->init(frequency);
   };
   library_.musicLoad = [](void* c, const AssetFile& file) { return static_cast<OpenmptAudio*>(c)->load(file); };
   library_.start = [](void* c) { return static_cast<OpenmptAudio*>(c)->start(); };
@@ -73,7 +73,7 @@ void OpenmptAudio::noDeviceHint() {
   std::fflush(stderr);
 }
 
-bool OpenmptAudio::init(int, uint32_t frequency) {
+bool OpenmptAudio::init(uint32_t frequency) {
   if (state_.open) return state_.fail(audioErrorAlready);
   if (output_) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {

@@ -31,7 +31,7 @@ class OpenmptAudio {
 
  private:
   static void callback(void* self, uint8_t* stream, int length);
-  bool init(int device, uint32_t frequency);
+  bool init(uint32_t frequency);
   static void noDeviceHint();
   uint32_t load(const AssetFile& file);
   bool start();

@@ -8,7 +8,6 @@
 #include <optional>
 #include <thread>
 
-#include "base/notice.h"
 #include "platform/asset_files.h"
 #include "platform/os.h"
 
