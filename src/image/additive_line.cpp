@@ -9,14 +9,10 @@ namespace vorlith {
 
 namespace {
 
-// The walk, the error starting at half the major length and each step
-// chosen without a branch (a line's pattern of steps is too irregular to
-// predict). A checked walk tests every point against the frame, the position
-// kept in 64 bits (the ends may lie anywhere in the 32-bit range); a line
-// whose ends both lie in the frame has every point in it and needs no checks.
-template <bool checked>
-void walkLine(uint32_t* words, int64_t x, int64_t y, int64_t sx, int64_t sy, bool xMajor, int64_t major,
-              int64_t minor, uint32_t add) {
+// The plain walk: every point checked against the frame, the position kept
+// in 64 bits (the ends may lie anywhere in the 32-bit range).
+void walkChecked(uint32_t* words, int64_t x, int64_t y, int64_t sx, int64_t sy, bool xMajor, int64_t major,
+                 int64_t minor, uint32_t add) {
   const int64_t straightX = xMajor ? sx : 0;
   const int64_t straightY = xMajor ? 0 : sy;
   const int64_t straightStep = straightY * frameWidth + straightX;
@@ -24,15 +20,37 @@ void walkLine(uint32_t* words, int64_t x, int64_t y, int64_t sx, int64_t sy, boo
   int64_t offset = y * frameWidth + x;
   int64_t err = major / 2;
   for (int64_t n = major + 1; n > 0; --n) {
-    if (!checked || (static_cast<uint64_t>(x) < static_cast<uint64_t>(frameWidth) &&
-                     static_cast<uint64_t>(y) < static_cast<uint64_t>(frameHeight)))
+    if (static_cast<uint64_t>(x) < static_cast<uint64_t>(frameWidth) &&
+        static_cast<uint64_t>(y) < static_cast<uint64_t>(frameHeight))
       words[offset] = saturatedSum(words[offset], add);
-    const int64_t diagonalErr = err + minor - major;
+    err += minor;
+    if (err < major) {
+      x += straightX;
+      y += straightY;
+      offset += straightStep;
+    } else {
+      x += sx;
+      y += sy;
+      offset += diagonalStep;
+      err -= major;
+    }
+  }
+}
+
+// The same walk for a line whose ends both lie in the frame, so that every
+// point does: no checks, and the step chosen without a branch (a line's
+// pattern of steps is too irregular to predict).
+void walkInside(uint32_t* words, int x, int y, int sx, int sy, bool xMajor, int major, int minor, uint32_t add) {
+  const int straightStep = xMajor ? sx : sy * frameWidth;
+  const int diagonalStep = sy * frameWidth + sx;
+  uint32_t* at = words + y * frameWidth + x;
+  int err = major / 2;
+  for (int n = major + 1; n > 0; --n) {
+    *at = saturatedSum(*at, add);
+    const int diagonalErr = err + minor - major;
     const bool diagonal = diagonalErr >= 0;
     err = diagonal ? diagonalErr : err + minor;
-    offset += diagonal ? diagonalStep : straightStep;
-    x += diagonal ? sx : straightX;
-    y += diagonal ? sy : straightY;
+    at += diagonal ? diagonalStep : straightStep;
   }
 }
 
@@ -56,14 +74,21 @@ void drawAdditiveLine(Image& image, int x0, int y0, int x1, int y1, uint32_t col
   const uint32_t add = addR << 16 | addG << 8 | addB;
   if (add == 0) return;
 
-  // A 45-degree line counts as y-major.
+  // A 45-degree line counts as y-major; the error starts at half the major length.
+  uint32_t* const words = imageWords(image);
+  if (inFrame(x0, y0) && inFrame(x1, y1)) {
+    const int adx = std::abs(x1 - x0), ady = std::abs(y1 - y0);
+    const bool xMajor = adx > ady;
+    walkInside(words, x0, y0, sign(x1 - x0), sign(y1 - y0), xMajor, xMajor ? adx : ady, xMajor ? ady : adx, add);
+    return;
+  }
   const int64_t dx = int64_t{x1} - x0;
   const int64_t dy = int64_t{y1} - y0;
   const int64_t adx = std::llabs(dx);
   const int64_t ady = std::llabs(dy);
   const bool xMajor = adx > ady;
-  const auto walk = inFrame(x0, y0) && inFrame(x1, y1) ? walkLine<false> : walkLine<true>;
-  walk(imageWords(image), x0, y0, sign(dx), sign(dy), xMajor, xMajor ? adx : ady, xMajor ? ady : adx, add);
+  walkChecked(words, x0, y0, (dx > 0) - (dx < 0), (dy > 0) - (dy < 0), xMajor, xMajor ? adx : ady,
+              xMajor ? ady : adx, add);
 }
 
 }  // namespace vorlith

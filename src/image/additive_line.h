@@ -5,7 +5,7 @@
 
 namespace vorlith {
 
-inline int sign(int64_t v) { return (v > 0) - (v < 0); }
+inline int sign(int v) { return (v > 0) - (v < 0); }
 
 // A one-pixel line from (x0, y0) to (x1, y1), both ends included, adding
 // colour * intensity / 256 to each pixel it crosses, channel by channel,
