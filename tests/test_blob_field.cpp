@@ -212,6 +212,17 @@ TEST(BlobField, WithoutItsPictureTheFieldDrawsNothing) {
   BlobField never;
   never.render(f.image);
   never.destroy();
+
+  // A picture whose rows are shorter than its width says would be read past
+  // its end: it is not drawn either.
+  OneBlob blob({{0, 0x80}});
+  blob.place(0, 0, 50);
+  blob.field.sprite->bytesPerLine = 8 * 4;
+  blob.field.render(f.image);
+  EXPECT_EQ(f.lit(), 0u);
+  blob.field.sprite->bytesPerLine = 16 * 4;
+  blob.field.render(f.image);
+  EXPECT_GT(f.lit(), 0u);
 }
 
 }  // namespace
