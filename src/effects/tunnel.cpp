@@ -59,22 +59,6 @@ inline BlockEdge blockEdge(const int32_t* u, const int32_t* v, const int32_t* li
           eighth(at(light, bottom), at(light, top))};
 }
 
-// Lays the file's palette indices into the tiled texture (tunnelTextureBytes
-// bytes, see tiledTexelOffset), zero where the file holds none.
-void tileTunnelTexture(const TunnelTextureFile& file, uint8_t* texture) {
-  // File row y, columns 8s..8s+7 become row y of strip s; texels the file
-  // does not hold are 0.
-  const size_t have = file.indices ? std::min<size_t>(file.indexBytes, tunnelTextureBytes) : 0;
-  for (uint32_t y = 0; y < 256; ++y)
-    for (uint32_t strip = 0; strip < 32; ++strip) {
-      uint8_t* to = texture + tiledTexelOffset(8 * strip, y);
-      const size_t from = 256 * y + 8 * strip;
-      const size_t n = from < have ? std::min<size_t>(have - from, 8) : 0;
-      if (n) std::memcpy(to, file.indices + from, n);
-      if (n < 8) std::memset(to + n, 0, 8 - n);
-    }
-}
-
 }  // namespace
 
 TunnelTextureFile tunnelTextureParts(const uint8_t* bytes, size_t size) {
@@ -121,6 +105,20 @@ TunnelNode tunnelHitNode(float hitX, float hitY, double hitZ, float radius, cons
   if (s > 1.0) s = 1.0;
   node.light = static_cast<int32_t>(s * 63.0) << 16;
   return node;
+}
+
+void tileTunnelTexture(const TunnelTextureFile& file, uint8_t* texture) {
+  // File row y, columns 8s..8s+7 become row y of strip s; texels the file
+  // does not hold are 0.
+  const size_t have = file.indices ? std::min<size_t>(file.indexBytes, tunnelTextureBytes) : 0;
+  for (uint32_t y = 0; y < 256; ++y)
+    for (uint32_t strip = 0; strip < 32; ++strip) {
+      uint8_t* to = texture + tiledTexelOffset(8 * strip, y);
+      const size_t from = 256 * y + 8 * strip;
+      const size_t n = from < have ? std::min<size_t>(have - from, 8) : 0;
+      if (n) std::memcpy(to, file.indices + from, n);
+      if (n < 8) std::memset(to + n, 0, 8 - n);
+    }
 }
 
 bool Tunnel::init(float r) {

@@ -38,6 +38,10 @@ struct TunnelTextureFile {
 };
 TunnelTextureFile tunnelTextureParts(const uint8_t* bytes, size_t size);
 
+// Lays the file's palette indices into the tiled texture (tunnelTextureBytes
+// bytes, see tiledTexelOffset), zero where the file holds none.
+void tileTunnelTexture(const TunnelTextureFile& file, uint8_t* texture);
+
 // Offset of texel (column, row) in the tiled texture: 32 strips of 8 columns
 // by 256 rows, one after another, 8 bytes a row inside a strip.
 constexpr uint32_t tiledTexelOffset(uint32_t column, uint32_t row) {
