@@ -125,20 +125,25 @@ std::vector<uint8_t> readFile(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool readPng(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height) {
+bool decodePng(const std::vector<uint8_t>& file, std::vector<uint32_t>& pixels, int& width, int& height) {
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-  image.format = PNG_FORMAT_BGRA;
+  if (!png_image_begin_read_from_memory(&image, file.data(), file.size())) return false;
+  image.format = PNG_FORMAT_BGRA;  // as little-endian words: 0xAARRGGBB
   std::vector<uint32_t> buffer(static_cast<size_t>(image.width) * image.height);
   if (!png_image_finish_read(&image, nullptr, buffer.data(), 0, nullptr)) {
     png_image_free(&image);
     return false;
   }
-  for (uint32_t& p : buffer) p &= 0x00FFFFFF;
   pixels = std::move(buffer);
   width = static_cast<int>(image.width);
   height = static_cast<int>(image.height);
+  return true;
+}
+
+bool readPng(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height) {
+  if (!decodePng(readFile(path), pixels, width, height)) return false;
+  for (uint32_t& p : pixels) p &= 0x00FFFFFF;
   return true;
 }
 

@@ -75,7 +75,9 @@ class ScratchDirectory {
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> readFile(const std::string& path);
-// Reads an 8-bit RGB or RGBA PNG file back into 0x00RRGGBB pixels.
+// An 8-bit RGB or RGBA PNG file's bytes as 0xAARRGGBB pixels, top row first.
+bool decodePng(const std::vector<uint8_t>& file, std::vector<uint32_t>& pixels, int& width, int& height);
+// Reads a PNG file back into 0x00RRGGBB pixels.
 bool readPng(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height);
 
 // A TGA file: 18-byte header with the given fields, then the pixel bytes.

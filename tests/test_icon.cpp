@@ -3,27 +3,18 @@
 // same pixels.
 #include <gtest/gtest.h>
 
-#include <png.h>
-
 #include <cstring>
 
 #include "icon.h"
+#include "support.h"
 
 namespace vorlith::assets {
 namespace {
 
 // A PNG file read back as 0xAARRGGBB words, top row first.
 Picture readPng(const std::vector<uint8_t>& file) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&image, file.data(), file.size())) return {};
-  image.format = PNG_FORMAT_BGRA;  // as little-endian words: 0xAARRGGBB
   Picture p;
-  p.width = static_cast<int>(image.width);
-  p.height = static_cast<int>(image.height);
-  p.pixels.resize(static_cast<size_t>(p.width) * p.height);
-  if (!png_image_finish_read(&image, nullptr, p.pixels.data(), 0, nullptr)) return {};
+  if (!test::decodePng(file, p.pixels, p.width, p.height)) return {};
   return p;
 }
 
